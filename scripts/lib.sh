@@ -1,0 +1,63 @@
+# Shared by scripts/test and scripts/demo: a fresh Wine prefix and an Xvfb
+# display for one run, both removed when the run ends, also on failure.
+
+plumex_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+plumex_cleanup() {
+  if [ -n "${WINEPREFIX:-}" ] && [ -n "${plumex_own_prefix:-}" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
+  if [ -n "${plumex_xvfb_pid:-}" ]; then
+    kill "$plumex_xvfb_pid" 2>/dev/null || true
+    wait "$plumex_xvfb_pid" 2>/dev/null || true
+  fi
+}
+
+# Starts Xvfb on the first free display from :90 and exports DISPLAY.
+plumex_start_xvfb() {
+  local n
+  for n in $(seq 90 150); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    plumex_xvfb_pid=$!
+    local i
+    for i in $(seq 1 100); do
+      if [ -e "/tmp/.X11-unix/X$n" ]; then
+        export DISPLAY=":$n"
+        return 0
+      fi
+      kill -0 "$plumex_xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$plumex_xvfb_pid" 2>/dev/null || true
+    plumex_xvfb_pid=
+  done
+  echo "could not start Xvfb" >&2
+  return 1
+}
+
+# A fresh prefix for this run; the wineserver stays up until the run ends so
+# that every program starts quickly.
+plumex_start_wine() {
+  export WINEPREFIX
+  WINEPREFIX=$(mktemp -d /tmp/plumex-wine-XXXXXX)
+  plumex_own_prefix=1
+  export WINEDEBUG=-all
+  # The ANSI code page follows the locale; the tests expect Windows-1252.
+  export LC_ALL=C.UTF-8
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  wineserver -p
+  # Wine's system processes start with the first program and live as long as
+  # the server; start them here, away from the output pipes of tests.
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+# Configures and builds one preset.
+plumex_build() {
+  local preset=$1
+  cmake --preset "$preset" -S "$plumex_root" >/dev/null
+  cmake --build --preset "$preset" -j 2
+}
