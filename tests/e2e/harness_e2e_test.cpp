@@ -106,6 +106,9 @@ TEST(Harness, InspectorReadsAndDrivesAWindow) {
   const InspectorResult closed = inspect({"post", "--class", "PlumexSmoke", "--msg", "16"});
   ASSERT_EQ(closed.process.exitCode, 0) << closed.process.err;
   EXPECT_EQ(app.wait(30s), 3);
+
+  // A GUI program has run, so Wine's desktop and its tray exist.
+  EXPECT_TRUE(wine.waitForDesktop(30s));
 }
 
 TEST(Harness, InspectorAnswersAMessageBox) {
