@@ -55,9 +55,13 @@ plumex_start_wine() {
   wine cmd /c exit </dev/null >/dev/null 2>&1
 }
 
-# Configures and builds one preset.
+# Configures and builds one preset. Builds take a lock: the machine has two
+# cores, and two builds at once only slow each other down.
 plumex_build() {
   local preset=$1
-  cmake --preset "$preset" -S "$plumex_root" >/dev/null
-  cmake --build --preset "$preset" -j 2
+  (
+    flock 9
+    cmake --preset "$preset" -S "$plumex_root" >/dev/null
+    cmake --build --preset "$preset" -j 2
+  ) 9>/tmp/plumex-build.lock
 }
