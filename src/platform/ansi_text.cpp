@@ -43,4 +43,28 @@ std::string utf16ToAnsi(std::u16string_view text) {
   return out;
 }
 
+namespace {
+
+// Upper case of a Windows-1252 byte.
+unsigned char upperByte(unsigned char b) {
+  if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b <= 0xFE && b != 0xF7)) return b - 0x20;
+  switch (b) {
+  case 0x9A: return 0x8A;
+  case 0x9C: return 0x8C;
+  case 0x9E: return 0x8E;
+  case 0xFF: return 0x9F;
+  default: return b;
+  }
+}
+
+} // namespace
+
+bool ansiEqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (upperByte(static_cast<unsigned char>(a[i])) != upperByte(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
 } // namespace plumex

@@ -13,4 +13,8 @@ std::u16string ansiToUtf16(std::string_view ansi);
 // Characters the code page cannot hold become '?', as the system does it.
 std::string utf16ToAnsi(std::u16string_view text);
 
+// Whether two ANSI texts are equal without regard to case, as the system
+// compares file names.
+bool ansiEqualIgnoringCase(std::string_view a, std::string_view b);
+
 } // namespace plumex

@@ -38,4 +38,10 @@ std::string utf16ToAnsi(std::u16string_view text) {
   return out;
 }
 
+bool ansiEqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() > 0x7FFFFFFF || b.size() > 0x7FFFFFFF) return false;
+  return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                        b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
 } // namespace plumex
