@@ -1,0 +1,71 @@
+#pragma once
+// Base of every record on the engine heap. Cells never move: native code
+// keeps raw pointers to them between collection checkpoints.
+
+#include <cstddef>
+#include <vector>
+
+#include "script/values/value.h"
+
+namespace plumex::script {
+
+class Cell;
+class Heap;
+
+// The mark phase's worklist: marking pushes newly reached cells and the
+// collector drains the list, so deep structures never recurse natively.
+class Tracer {
+public:
+  void mark(Cell* cell);
+  void mark(const Value& v) {
+    if (v.refersToHeap()) mark(static_cast<Cell*>(v.u.p));
+  }
+  void drain();
+
+private:
+  std::vector<Cell*> gray_;
+};
+
+// When a dead cell's finaliser runs within a sweep: instances before the
+// classes whose data their finalisers may still use.
+enum class FinalizeOrder { None, Instance, Class };
+
+class Cell {
+public:
+  Cell() = default;
+  Cell(const Cell&) = delete;
+  Cell& operator=(const Cell&) = delete;
+  virtual ~Cell() = default;
+
+  // Marks every cell this one refers to.
+  virtual void trace(Tracer&) {}
+  // Bytes this cell holds, itself and its buffers, for the collector's pacing.
+  virtual std::size_t byteSize() const = 0;
+  virtual FinalizeOrder finalizeOrder() const { return FinalizeOrder::None; }
+  virtual void finalize(Heap&) {}
+
+  bool isMarked() const { return marked_; }
+
+private:
+  friend class Heap;
+  friend class Tracer;
+  Cell* next_ = nullptr;
+  bool marked_ = false;
+};
+
+inline void Tracer::mark(Cell* cell) {
+  if (cell && !cell->marked_) {
+    cell->marked_ = true;
+    gray_.push_back(cell);
+  }
+}
+
+inline void Tracer::drain() {
+  while (!gray_.empty()) {
+    Cell* c = gray_.back();
+    gray_.pop_back();
+    c->trace(*this);
+  }
+}
+
+} // namespace plumex::script

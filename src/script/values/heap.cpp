@@ -1,0 +1,59 @@
+#include "script/values/heap.h"
+
+#include <algorithm>
+
+namespace plumex::script {
+
+Heap::~Heap() { releaseAll(); }
+
+void Heap::sweep() {
+  Cell* dead = nullptr;
+  Cell** link = &head_;
+  std::size_t live = 0;
+  std::size_t cells = 0;
+  while (Cell* c = *link) {
+    if (c->marked_) {
+      c->marked_ = false;
+      live += c->byteSize();
+      ++cells;
+      link = &c->next_;
+    } else {
+      *link = c->next_;
+      c->next_ = dead;
+      dead = c;
+    }
+  }
+  stats_.liveBytes = live;
+  stats_.cells = cells;
+  stats_.allocatedSince = 0;
+  stats_.threshold = std::max(kMinThreshold, live);
+  ++stats_.collections;
+  finalizeAndFree(dead);
+}
+
+void Heap::releaseAll() {
+  Cell* all = head_;
+  head_ = nullptr;
+  finalizeAndFree(all);
+  // A finaliser may allocate; those cells die with the rest.
+  while (head_) {
+    all = head_;
+    head_ = nullptr;
+    finalizeAndFree(all);
+  }
+  stats_.liveBytes = 0;
+  stats_.cells = 0;
+}
+
+void Heap::finalizeAndFree(Cell* dead) {
+  for (FinalizeOrder order : {FinalizeOrder::Instance, FinalizeOrder::Class})
+    for (Cell* c = dead; c; c = c->next_)
+      if (c->finalizeOrder() == order) c->finalize(*this);
+  while (dead) {
+    Cell* next = dead->next_;
+    delete dead;
+    dead = next;
+  }
+}
+
+} // namespace plumex::script

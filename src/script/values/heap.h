@@ -1,0 +1,73 @@
+#pragma once
+// The engine heap: every cell on one list, a non-moving mark and sweep
+// collector, and pacing that lets the heap double before the next
+// collection is due.
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "script/values/cell.h"
+
+namespace plumex::script {
+
+struct HeapStats {
+  std::size_t liveBytes = 0;        // bytes held after the last collection plus growth since
+  std::size_t allocatedSince = 0;   // bytes allocated since the last collection
+  std::size_t threshold = 0;        // allocatedSince at which a collection is due
+  std::size_t cells = 0;
+  std::uint64_t collections = 0;
+};
+
+class Heap {
+public:
+  static constexpr std::size_t kMinThreshold = 2097152;
+
+  Heap() = default;
+  Heap(const Heap&) = delete;
+  Heap& operator=(const Heap&) = delete;
+  ~Heap();
+
+  template <class T, class... Args>
+  T* make(Args&&... args) {
+    T* cell = new T(std::forward<Args>(args)...);
+    cell->next_ = head_;
+    head_ = cell;
+    ++stats_.cells;
+    charge(sizeof(T));
+    return cell;
+  }
+
+  // Growth (or shrinkage) of a cell's own buffers.
+  void charge(std::size_t bytes) {
+    stats_.allocatedSince += bytes;
+    stats_.liveBytes += bytes;
+  }
+  void credit(std::size_t bytes) {
+    stats_.liveBytes = bytes > stats_.liveBytes ? 0 : stats_.liveBytes - bytes;
+  }
+
+  bool collectionDue() const { return stats_.allocatedSince >= stats_.threshold; }
+
+  // Cells whose death is observable (live native instances with data).
+  void addFinalisable() { ++finalisable_; }
+  void removeFinalisable() { --finalisable_; }
+  std::size_t finalisable() const { return finalisable_; }
+
+  // Reclaims every unmarked cell (finalisers first: instances, then
+  // classes) and clears the marks of the survivors.
+  void sweep();
+  // Reclaims every cell, as at the end of an engine.
+  void releaseAll();
+
+  const HeapStats& stats() const { return stats_; }
+
+private:
+  void finalizeAndFree(Cell* dead);
+
+  Cell* head_ = nullptr;
+  std::size_t finalisable_ = 0;
+  HeapStats stats_{0, 0, kMinThreshold, 0, 0};
+};
+
+} // namespace plumex::script
