@@ -82,6 +82,50 @@ const Section* replaceableSection(std::span<const std::uint8_t> image, const Hea
   return last;
 }
 
+// Long section names ("/4") point into the COFF string table, which goes
+// with the overlay; their first eight characters keep the image readable by
+// tools that resolve such names.
+void inlineLongSectionNames(std::span<const std::uint8_t> image, const Headers& headers, std::vector<std::uint8_t>& out) {
+  const std::uint32_t symbols = pe::read32(image, headers.symbolTableField());
+  if (symbols == 0) return;
+  const std::uint64_t strings = symbols + std::uint64_t{18} * pe::read32(image, headers.numberOfSymbolsField());
+  constexpr std::size_t kNameSize = 8;
+  for (const Section& s : headers.sections) {
+    const auto name = image.subspan(s.headerOffset, kNameSize);
+    if (name[0] != '/') continue;
+    const auto digitsEnd = std::find(name.begin() + 1, name.end(), 0);
+    if (digitsEnd == name.begin() + 1 ||
+        !std::all_of(name.begin() + 1, digitsEnd, [](std::uint8_t c) { return c >= '0' && c <= '9'; })) {
+      continue;
+    }
+    std::uint64_t offset = 0;
+    for (auto d = name.begin() + 1; d != digitsEnd; ++d) offset = offset * 10 + (*d - '0');
+    const std::uint64_t at = strings + offset;
+    if (at >= image.size()) continue;
+    const auto longName = image.subspan(at, std::min<std::uint64_t>(kNameSize, image.size() - at));
+    const auto longEnd = std::find(longName.begin(), longName.end(), 0);
+    auto field = out.begin() + s.headerOffset;
+    std::fill(field, field + kNameSize, 0);
+    std::copy(longName.begin(), longEnd, field);
+  }
+}
+
+// Tools that find resources by section name rather than through the data
+// directory would otherwise read the old, now dead, copy.
+void renameOldResourceSection(std::span<const std::uint8_t> image, const Headers& headers, std::vector<std::uint8_t>& out) {
+  const auto directory = headers.directory(image, kResourceDirectory);
+  if (!directory || directory->rva == 0) return;
+  static constexpr std::uint8_t kResourceName[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
+  static constexpr std::uint8_t kDeadName[8] = {'.', 'o', 'l', 'd', 'r', 's', 'r', 'c'};
+  for (const Section& s : headers.sections) {
+    const auto name = out.begin() + s.headerOffset;
+    if (directory->rva >= s.virtualAddress && directory->rva < s.virtualEnd() &&
+        std::equal(std::begin(kResourceName), std::end(kResourceName), name)) {
+      std::copy(std::begin(kDeadName), std::end(kDeadName), name);
+    }
+  }
+}
+
 }  // namespace
 
 ResourceId ResourceId::number(std::uint16_t id) { return ResourceId(id); }
@@ -159,6 +203,8 @@ std::vector<std::uint8_t> addResources(std::span<const std::uint8_t> image, cons
   out.resize(rawPointer + rawSize, 0);
   std::copy(section.begin(), section.end(), out.begin() + rawPointer);
 
+  inlineLongSectionNames(image, headers, out);
+  if (replaced == nullptr) renameOldResourceSection(image, headers, out);
   static constexpr char kName[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
   std::copy(std::begin(kName), std::end(kName), out.begin() + headerOffset);
   pe::write32(out, headerOffset + 8, static_cast<std::uint32_t>(section.size()));

@@ -59,7 +59,9 @@ std::vector<Resource> readResources(std::span<const std::uint8_t> image);
 // same type, name and language as an existing one replaces it. Anything after
 // the raw data of the last section (an overlay, a COFF symbol table, a
 // signature) is dropped and the symbol-table pointer and count are cleared,
-// so data appended later follows the last section directly.
+// so data appended later follows the last section directly. Long section
+// names kept in the symbol table's strings ("/4") become their first eight
+// characters.
 std::vector<std::uint8_t> addResources(std::span<const std::uint8_t> image,
                                        const std::vector<Resource>& added);
 

@@ -280,9 +280,12 @@ TEST_F(AddResources, AppendsASectionWhenTheOldOneIsNotLast) {
   EXPECT_EQ(fresh.rawSize % kFileAlignment, 0u);
   EXPECT_GE(fresh.rawSize, fresh.virtualSize);
   EXPECT_EQ(fresh.characteristics, 0x40000040u);
-  EXPECT_EQ(std::string(out.begin() + layoutOf(false).sectionTable + 40 * 3,
-                        out.begin() + layoutOf(false).sectionTable + 40 * 3 + 5),
-            ".rsrc");
+  const auto nameAt = [&](std::uint32_t index) {
+    const auto at = out.begin() + layoutOf(false).sectionTable + 40 * index;
+    return std::string(at, at + 8);
+  };
+  EXPECT_EQ(nameAt(3), std::string(".rsrc\0\0\0", 8));
+  EXPECT_EQ(nameAt(1), ".oldrsrc");  // so tools that look up ".rsrc" by name find the new one
 
   const std::uint32_t directories = layoutOf(false).directories;
   EXPECT_EQ(get32(out, directories + 16), fresh.virtualAddress);
@@ -298,6 +301,23 @@ TEST_F(AddResources, DropsTheOverlayAndClearsTheSymbolTable) {
   EXPECT_EQ(endOfLastSection(out), out.size());
   EXPECT_EQ(get32(out, kFileHeader + 8), 0u);
   EXPECT_EQ(get32(out, kFileHeader + 12), 0u);
+}
+
+TEST_F(AddResources, ResolvesLongSectionNamesBeforeDroppingTheirStrings) {
+  ImageSpec spec = typicalSpec();
+  spec.sections[0].name = "/4";
+  spec.sections[2].name = "/14";
+  // Seven 18-byte symbols, then the string table: its size, then the names.
+  spec.overlay = Bytes(18 * 7, 0);
+  const std::string strings = std::string("\x1c\0\0\0", 4) + ".eh_frame" + '\0' + ".debug_info" + '\0' + "/x";
+  spec.overlay.insert(spec.overlay.end(), strings.begin(), strings.end());
+  const Bytes out = addResources(makeImage(spec), added());
+  const auto nameAt = [&](std::uint32_t index) {
+    const auto at = out.begin() + layoutOf(false).sectionTable + 40 * index;
+    return std::string(at, at + 8);
+  };
+  EXPECT_EQ(nameAt(0), ".eh_fram");
+  EXPECT_EQ(nameAt(2), ".debug_i");
 }
 
 TEST_F(AddResources, RewritesALastResourceSectionInPlace) {
