@@ -245,7 +245,7 @@ struct Buttons {
 };
 
 BOOL CALLBACK collectButton(HWND h, LPARAM lp) {
-  if (_wcsicmp(windowClass(h).c_str(), L"Button") == 0)
+  if (_wcsicmp(windowClass(h).c_str(), L"Button") == 0 && IsWindowVisible(h))
     reinterpret_cast<Buttons*>(lp)->list.push_back(h);
   return TRUE;
 }
