@@ -126,6 +126,39 @@ void renameOldResourceSection(std::span<const std::uint8_t> image, const Headers
   }
 }
 
+struct Placement {
+  bool replacesOld;
+  std::uint32_t headerOffset;
+  std::uint32_t virtualAddress;
+  std::uint32_t rawPointer;
+  std::uint32_t oldRawSize;
+};
+
+// Rewrites the old resource section when it is last, otherwise appends a
+// section after every other, in the file and in memory.
+Placement placeResourceSection(std::span<const std::uint8_t> image, const Headers& headers, std::uint32_t fileEnd) {
+  if (const Section* old = replaceableSection(image, headers)) {
+    return {true, old->headerOffset, old->virtualAddress, old->rawPointer, old->rawSize};
+  }
+  const std::uint32_t headerOffset =
+      headers.sectionTable + kSectionHeaderSize * static_cast<std::uint32_t>(headers.sections.size());
+  std::uint64_t firstRawData = headers.sizeOfHeaders;
+  std::uint64_t virtualEnd = headers.sizeOfImage;
+  for (const Section& s : headers.sections) {
+    if (s.rawSize != 0) firstRawData = std::min<std::uint64_t>(firstRawData, s.rawPointer);
+    virtualEnd = std::max(virtualEnd, s.virtualEnd());
+  }
+  require(headerOffset + kSectionHeaderSize <= firstRawData &&
+              std::all_of(image.begin() + headerOffset, image.begin() + headerOffset + kSectionHeaderSize,
+                          [](std::uint8_t b) { return b == 0; }),
+          "no room for another section header");
+  require(headers.sections.size() < 0xFFFF, "too many sections");
+  virtualEnd = alignUp(virtualEnd, headers.sectionAlignment);
+  require(virtualEnd < 0xFFFFFFFF, "image too large");
+  return {false, headerOffset, static_cast<std::uint32_t>(virtualEnd),
+          static_cast<std::uint32_t>(alignUp(fileEnd, headers.fileAlignment)), 0};
+}
+
 }  // namespace
 
 ResourceId ResourceId::number(std::uint16_t id) { return ResourceId(id); }
@@ -161,69 +194,42 @@ std::vector<std::uint8_t> addResources(std::span<const std::uint8_t> image, cons
   for (Resource& r : resourcesOf(image, headers)) tree[r.type][r.name][r.language] = std::move(r.data);
   for (const Resource& r : added) tree[r.type][r.name][r.language] = r.data;
 
-  const Section* replaced = replaceableSection(image, headers);
-  std::uint32_t headerOffset = 0;
-  std::uint32_t virtualAddress = 0;
-  std::uint32_t rawPointer = 0;
-  std::uint32_t oldRawSize = 0;
-  if (replaced != nullptr) {
-    headerOffset = replaced->headerOffset;
-    virtualAddress = replaced->virtualAddress;
-    rawPointer = replaced->rawPointer;
-    oldRawSize = replaced->rawSize;
-  } else {
-    headerOffset = headers.sectionTable + kSectionHeaderSize * static_cast<std::uint32_t>(headers.sections.size());
-    std::uint64_t firstRawData = headers.sizeOfHeaders;
-    std::uint64_t virtualEnd = headers.sizeOfImage;
-    for (const Section& s : headers.sections) {
-      if (s.rawSize != 0) firstRawData = std::min<std::uint64_t>(firstRawData, s.rawPointer);
-      virtualEnd = std::max(virtualEnd, s.virtualEnd());
-    }
-    require(headerOffset + kSectionHeaderSize <= firstRawData &&
-                std::all_of(image.begin() + headerOffset, image.begin() + headerOffset + kSectionHeaderSize,
-                            [](std::uint8_t b) { return b == 0; }),
-            "no room for another section header");
-    require(headers.sections.size() < 0xFFFF, "too many sections");
-    virtualEnd = alignUp(virtualEnd, headers.sectionAlignment);
-    require(virtualEnd < 0xFFFFFFFF, "image too large");
-    virtualAddress = static_cast<std::uint32_t>(virtualEnd);
-    rawPointer = static_cast<std::uint32_t>(alignUp(fileEnd, headers.fileAlignment));
-  }
-
+  const Placement place = placeResourceSection(image, headers, fileEnd);
   const std::uint64_t headersEnd =
-      headers.sectionTable + kSectionHeaderSize * (headers.sections.size() + (replaced == nullptr ? 1 : 0));
-  require(headersEnd <= std::min(fileEnd, rawPointer), "section data overlaps the headers");
+      headers.sectionTable + kSectionHeaderSize * (headers.sections.size() + (place.replacesOld ? 0 : 1));
+  require(headersEnd <= std::min(fileEnd, place.rawPointer), "section data overlaps the headers");
 
-  const std::vector<std::uint8_t> section = pe::buildResourceTree(tree, virtualAddress);
+  const std::vector<std::uint8_t> section = pe::buildResourceTree(tree, place.virtualAddress);
   const std::uint64_t rawSize = alignUp(section.size(), headers.fileAlignment);
-  const std::uint64_t imageSize = alignUp(std::uint64_t{virtualAddress} + section.size(), headers.sectionAlignment);
-  require(rawPointer + rawSize <= 0xFFFFFFFF && imageSize <= 0xFFFFFFFF, "image too large");
+  const std::uint64_t imageSize = alignUp(std::uint64_t{place.virtualAddress} + section.size(), headers.sectionAlignment);
+  require(place.rawPointer + rawSize <= 0xFFFFFFFF && imageSize <= 0xFFFFFFFF, "image too large");
 
-  std::vector<std::uint8_t> out(image.begin(), image.begin() + std::min(fileEnd, rawPointer));
-  out.resize(rawPointer + rawSize, 0);
-  std::copy(section.begin(), section.end(), out.begin() + rawPointer);
+  std::vector<std::uint8_t> out(image.begin(), image.begin() + std::min(fileEnd, place.rawPointer));
+  out.resize(place.rawPointer + rawSize, 0);
+  std::copy(section.begin(), section.end(), out.begin() + place.rawPointer);
 
   inlineLongSectionNames(image, headers, out);
-  if (replaced == nullptr) renameOldResourceSection(image, headers, out);
+  if (!place.replacesOld) renameOldResourceSection(image, headers, out);
   static constexpr char kName[8] = {'.', 'r', 's', 'r', 'c', 0, 0, 0};
-  std::copy(std::begin(kName), std::end(kName), out.begin() + headerOffset);
-  pe::write32(out, headerOffset + 8, static_cast<std::uint32_t>(section.size()));
-  pe::write32(out, headerOffset + 12, virtualAddress);
-  pe::write32(out, headerOffset + 16, static_cast<std::uint32_t>(rawSize));
-  pe::write32(out, headerOffset + 20, rawPointer);
-  std::fill(out.begin() + headerOffset + 24, out.begin() + headerOffset + 36, 0);
-  pe::write32(out, headerOffset + 36, kInitializedDataReadable);
+  const std::uint32_t header = place.headerOffset;
+  std::copy(std::begin(kName), std::end(kName), out.begin() + header);
+  pe::write32(out, header + 8, static_cast<std::uint32_t>(section.size()));
+  pe::write32(out, header + 12, place.virtualAddress);
+  pe::write32(out, header + 16, static_cast<std::uint32_t>(rawSize));
+  pe::write32(out, header + 20, place.rawPointer);
+  std::fill(out.begin() + header + 24, out.begin() + header + 36, 0);
+  pe::write32(out, header + 36, kInitializedDataReadable);
 
-  if (replaced == nullptr) {
+  if (!place.replacesOld) {
     pe::write16(out, headers.numberOfSectionsField(), static_cast<std::uint16_t>(headers.sections.size() + 1));
   }
   pe::write32(out, headers.symbolTableField(), 0);
   pe::write32(out, headers.numberOfSymbolsField(), 0);
   // Wraps like the field itself when the old value undercounted.
   pe::write32(out, headers.sizeOfInitializedDataField(),
-              pe::read32(out, headers.sizeOfInitializedDataField()) + static_cast<std::uint32_t>(rawSize) - oldRawSize);
+              pe::read32(out, headers.sizeOfInitializedDataField()) + static_cast<std::uint32_t>(rawSize) - place.oldRawSize);
   pe::write32(out, headers.sizeOfImageField(), static_cast<std::uint32_t>(imageSize));
-  pe::write32(out, headers.directoryField(kResourceDirectory), virtualAddress);
+  pe::write32(out, headers.directoryField(kResourceDirectory), place.virtualAddress);
   pe::write32(out, headers.directoryField(kResourceDirectory) + 4, static_cast<std::uint32_t>(section.size()));
   if (headers.dataDirectoryCount > kCertificateDirectory) {
     // A signature lives in the overlay, which is gone, and would no longer match.
