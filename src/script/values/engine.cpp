@@ -22,6 +22,13 @@ std::unique_ptr<Engine> Engine::create(const EngineOptions& options) {
   }
 }
 
+std::unique_ptr<Engine> Engine::create(const EngineOptions& options,
+                                       const std::function<void(Engine&)>& setup) {
+  auto engine = create(options);
+  if (engine && !runProtected(*engine, [&] { setup(*engine); })) return nullptr;
+  return engine;
+}
+
 Engine::Engine(const EngineOptions& options)
     : hostWord_(options.hostWord), flags_(options.flags),
       stack_(new Value[std::max<std::size_t>(options.stackValues, kStackReserve + 1)]),

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <new>
 #include <span>
@@ -68,6 +69,10 @@ class Engine {
 public:
   // Null when the system refuses memory.
   static std::unique_ptr<Engine> create(const EngineOptions& options = {});
+  // Creates an engine and runs setup (the class registrations) as a
+  // protected entry; null when either fails.
+  static std::unique_ptr<Engine> create(const EngineOptions& options,
+                                        const std::function<void(Engine&)>& setup);
   ~Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;

@@ -107,6 +107,8 @@ std::uint32_t PropertyTable::takeSlot(Engine& engine, Atom atom) {
     --deleted_;
   } else {
     const std::size_t before = byteSize();
+    // Most objects hold a few names: skip the first doublings.
+    if (slots_.empty()) slots_.reserve(4);
     slots_.push_back(PropertySlot{atom, Value::undefined()});
     engine.heap().charge(byteSize() - before);
     s = count() - 1;

@@ -122,6 +122,32 @@ TEST_F(Engines, TheStackOverflowsWithAReserve) {
   EXPECT_EQ(small->stackPosition(), small->stackTop() - 1);
 }
 
+TEST(EngineCreation, SetupRunsProtectedAndItsFailureGivesNoEngine) {
+  auto engine = Engine::create({}, [](Engine& e) {
+    static constexpr char16_t kText[] = u"registered";
+    e.global(e.intern(u"Thing")) = makeStaticString(e, kText, 10);
+  });
+  ASSERT_TRUE(engine);
+  EXPECT_EQ(std::u16string(engine->global(engine->intern(u"Thing")).asString()->view()), u"registered");
+  EXPECT_EQ(engine->guardDepth(), 0);
+
+  EXPECT_FALSE(Engine::create({}, [](Engine& e) { raiseError(e, "Out of memory"); }));
+  EXPECT_FALSE(Engine::create({}, [](Engine&) { throw std::bad_alloc(); }));
+}
+
+TEST_F(Engines, KeptTextOutlivesItsSource) {
+  Value s;
+  {
+    std::u16string source = u"constant text";
+    s = makeStaticString(e, e.keepText(source), static_cast<std::uint32_t>(source.size()));
+    source.assign(source.size(), u'-');
+  }
+  e.global(e.intern(u"k")) = s;
+  e.collectGarbage();
+  EXPECT_TRUE(s.asString()->isStatic());
+  EXPECT_EQ(text(s), u"constant text");
+}
+
 TEST_F(Engines, WarningsGoToTheSink) {
   e.warn("Warning: one");
   Engine& quiet = *Engine::create().release();
