@@ -62,8 +62,12 @@ bool isSafeFileName(std::string_view name) {
                  [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); });
   static constexpr std::array<std::string_view, 4> kDevices = {"CON", "PRN", "AUX", "NUL"};
   if (std::find(kDevices.begin(), kDevices.end(), base) != kDevices.end()) return false;
-  if (base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
-      base[3] >= '0' && base[3] <= '9')
+  // Windows counts the superscript digits 1, 2 and 3 of the code page as
+  // port numbers too.
+  const auto port = [](char c) {
+    return (c >= '0' && c <= '9') || c == '\xB9' || c == '\xB2' || c == '\xB3';
+  };
+  if (base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && port(base[3]))
     return false;
   const char last = name.back();
   return last != '.' && last != ' ';
