@@ -65,3 +65,16 @@ plumex_build() {
     cmake --build --preset "$preset" -j 2
   ) 9>/tmp/plumex-build.lock
 }
+
+# The same, printing the build's output only when it fails.
+plumex_build_quietly() {
+  local log
+  log=$(mktemp)
+  if ! plumex_build "$1" >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "build of $1 failed" >&2
+    return 1
+  fi
+  rm -f "$log"
+}
