@@ -15,7 +15,9 @@ class Engine;
 inline constexpr int kHintString = 4;
 inline constexpr int kHintNumber = 0;
 
-// Always a String value.
+// Always a String value. Booleans and numbers get their fixed texts here;
+// arrays and functions ask their kind's class first, so those classes build
+// their own text (joinArray) rather than call back into this.
 Value toStringValue(Engine& engine, const Value& v);
 // Integer, Float or NaN.
 Value toNumberValue(Engine& engine, const Value& v);

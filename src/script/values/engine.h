@@ -18,6 +18,7 @@
 
 #include "script/values/atoms.h"
 #include "script/values/heap.h"
+#include "script/values/native_cell.h"
 #include "script/values/value.h"
 
 namespace plumex::script {
@@ -137,6 +138,8 @@ public:
   bool collectAtExit();
 
   VmEntries vm;
+  // Numbers the functions the Function constructor makes.
+  std::uint32_t anonymousFunctionCount = 0;
   // Arrays whose text is being built, so that a cycle ends.
   std::vector<const Cell*>& joinsInProgress() { return joins_; }
   int guardDepth() const { return guardDepth_; }
@@ -210,6 +213,12 @@ bool runProtected(Engine& engine, Work&& work) {
 // hook. The callee's return value is then in the result register.
 bool callValue(Engine& engine, const Value& thisValue, const Value& function,
                std::span<const Value> args);
+// The same with the arguments as native hooks hold them.
+inline bool callWithArgBlock(Engine& engine, const Value& thisValue, const Value& function,
+                             ArgBlock args) {
+  return callValue(engine, thisValue, function,
+                   std::span<const Value>(args.values + 1, static_cast<std::size_t>(args.count())));
+}
 
 // RAII pin, for native code that keeps a value (an event handler, say)
 // beyond the current call. Releasing a pinned Native closes it.

@@ -59,6 +59,10 @@ TEST_F(Engines, CallValueRunsFunctionsAndNativeHooks) {
   };
   EXPECT_TRUE(callValue(e, Value::null(), newNative(e, cls, nullptr), args));
   EXPECT_EQ(e.result.integerValue(), 2);
+  // The arguments as a hook's block: the count first.
+  Value block[] = {Value::integer(2), Value::integer(30), Value::integer(12)};
+  EXPECT_TRUE(callWithArgBlock(e, Value::integer(100), add, ArgBlock{block}));
+  EXPECT_EQ(e.result.integerValue(), 42);
 
   for (Value v : {Value::integer(1), Value::object(newTable(e)), newNative(e, newClass(e), nullptr)}) {
     e.result = Value::integer(9);
