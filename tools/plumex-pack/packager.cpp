@@ -177,7 +177,7 @@ private:
   std::set<std::string> toEncipher_; // lower-cased archive paths
 };
 
-Bytes checkedModule(const fs::path& path, const std::string& name) {
+Bytes checkedModule(const Manifest& m, const fs::path& path, const std::string& name) {
   Bytes data = readFile(path, "script " + name);
   std::size_t at = 0;
   // A "#" first line (for a launcher) may precede the module.
@@ -188,7 +188,8 @@ Bytes checkedModule(const fs::path& path, const std::string& name) {
   if (data.size() < at + 4 || !std::equal(data.begin() + static_cast<std::ptrdiff_t>(at),
                                            data.begin() + static_cast<std::ptrdiff_t>(at) + 4,
                                            "QS1b"))
-    throw std::runtime_error(path.string() + ": not a compiled script module (script " + name + ")");
+    throw ManifestError(m.file.string() + ": scripts." + name + ": " + path.string() +
+                        " is not a compiled script module");
   return data;
 }
 
@@ -289,7 +290,7 @@ void pack(const Manifest& m, const PackOptions& options) {
       resource(u"PLUMEX", "ID", container::writeIdentity(utf8ToUtf16(identity), appId)));
 
   for (const auto& [name, path] : m.scripts)
-    resources.push_back(resource(u"QUORV", name, container::packBlock(checkedModule(path, name))));
+    resources.push_back(resource(u"QUORV", name, container::packBlock(checkedModule(m, path, name))));
   for (const auto& [name, path] : m.menus)
     resources.push_back(resource(u"MENUS", name, container::packBlock(readFile(path, "menu " + name))));
 

@@ -1,5 +1,7 @@
 #include "container/pe/pe_resources.h"
 
+#include "fake_pe_image.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,102 +13,9 @@
 namespace plumex::container {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace plumex::testing;
 
 constexpr std::uint32_t kHigh = 0x80000000;
-constexpr std::uint32_t kFileAlignment = 0x200;
-constexpr std::uint32_t kSectionAlignment = 0x1000;
-// Where the fabricated images keep their headers.
-constexpr std::uint32_t kFileHeader = 0x44;
-constexpr std::uint32_t kOptionalHeader = 0x58;
-
-std::uint32_t get32(const Bytes& b, std::size_t at) {
-  return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 | std::uint32_t{b.at(at + 3)} << 24;
-}
-std::uint16_t get16(const Bytes& b, std::size_t at) { return static_cast<std::uint16_t>(b.at(at) | b.at(at + 1) << 8); }
-void put32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void put16(Bytes& b, std::size_t at, std::uint16_t v) {
-  b.at(at) = static_cast<std::uint8_t>(v);
-  b.at(at + 1) = static_cast<std::uint8_t>(v >> 8);
-}
-std::uint32_t alignUp(std::uint32_t v, std::uint32_t a) { return (v + a - 1) / a * a; }
-Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
-
-struct SectionSpec {
-  std::string name;
-  std::uint32_t virtualAddress;
-  Bytes raw;  // VirtualSize is its size; the file holds it padded to the file alignment
-};
-
-struct ImageSpec {
-  std::vector<SectionSpec> sections;
-  std::optional<std::size_t> resourceSection;  // the resource directory starts this section
-  Bytes overlay;                               // announced as a COFF symbol table
-  bool pe32plus = false;
-  std::uint32_t sizeOfHeaders = 0x200;
-};
-
-struct Layout {
-  std::uint32_t optionalSize;
-  std::uint32_t directories;
-  std::uint32_t sectionTable;
-};
-
-Layout layoutOf(bool pe32plus) {
-  const std::uint32_t optionalSize = pe32plus ? 0xF0 : 0xE0;
-  return {optionalSize, kOptionalHeader + (pe32plus ? 112u : 96u), kOptionalHeader + optionalSize};
-}
-
-// A minimal image as a linker lays it out: DOS header, PE headers with 16 data
-// directories, the section table, then each section's raw data.
-Bytes makeImage(const ImageSpec& spec) {
-  const Layout layout = layoutOf(spec.pe32plus);
-  Bytes image(spec.sizeOfHeaders, 0);
-  image[0] = 'M';
-  image[1] = 'Z';
-  put32(image, 0x3C, 0x40);
-  image[0x40] = 'P';
-  image[0x41] = 'E';
-  put16(image, kFileHeader, spec.pe32plus ? 0x8664 : 0x14C);
-  put16(image, kFileHeader + 2, static_cast<std::uint16_t>(spec.sections.size()));
-  put16(image, kFileHeader + 16, static_cast<std::uint16_t>(layout.optionalSize));
-  put16(image, kFileHeader + 18, 0x0102);
-  put16(image, kOptionalHeader, spec.pe32plus ? 0x20B : 0x10B);
-  put32(image, kOptionalHeader + 32, kSectionAlignment);
-  put32(image, kOptionalHeader + 36, kFileAlignment);
-  put32(image, kOptionalHeader + 60, spec.sizeOfHeaders);
-  put16(image, kOptionalHeader + 68, 3);
-  put32(image, layout.directories - 4, 16);
-
-  std::uint32_t sizeOfImage = kSectionAlignment;
-  for (std::size_t i = 0; i < spec.sections.size(); ++i) {
-    const SectionSpec& s = spec.sections[i];
-    const std::uint32_t header = layout.sectionTable + 40 * static_cast<std::uint32_t>(i);
-    const auto rawPointer = static_cast<std::uint32_t>(image.size());
-    std::copy(s.name.begin(), s.name.end(), image.begin() + header);
-    put32(image, header + 8, static_cast<std::uint32_t>(s.raw.size()));
-    put32(image, header + 12, s.virtualAddress);
-    put32(image, header + 16, alignUp(static_cast<std::uint32_t>(s.raw.size()), kFileAlignment));
-    put32(image, header + 20, rawPointer);
-    put32(image, header + 36, 0x40000040);
-    image.insert(image.end(), s.raw.begin(), s.raw.end());
-    image.resize(alignUp(static_cast<std::uint32_t>(image.size()), kFileAlignment), 0);
-    sizeOfImage = std::max(sizeOfImage, alignUp(s.virtualAddress + static_cast<std::uint32_t>(s.raw.size()), kSectionAlignment));
-    if (spec.resourceSection == i) {
-      put32(image, layout.directories + 16, s.virtualAddress);
-      put32(image, layout.directories + 20, static_cast<std::uint32_t>(s.raw.size()));
-    }
-  }
-  put32(image, kOptionalHeader + 56, sizeOfImage);
-  if (!spec.overlay.empty()) {
-    put32(image, kFileHeader + 8, static_cast<std::uint32_t>(image.size()));
-    put32(image, kFileHeader + 12, 7);
-    image.insert(image.end(), spec.overlay.begin(), spec.overlay.end());
-  }
-  return image;
-}
 
 // A resource tree laid out by hand, so that reading is checked against
 // something our writer did not make: (3, 1, 0x409) and (10, "OLD", 0x407).
