@@ -177,6 +177,15 @@ TEST_F(PackagedApp, EveryResourceReadsBackThroughTheLoader) {
   EXPECT_TRUE(std::count(f.at("unpacked").begin(), f.at("unpacked").end(), "QUORV/AFTERINSTALL 104"));
 }
 
+TEST_F(PackagedApp, ScriptModulesAreUnpackedOnceByName) {
+  const ProcessResult r = Wine::instance().run(
+      probeExe(), {"scripts", windowsPath(app_), "AfterInstall", "afterinstall", "Initialize"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(fields(r.out).at("script"),
+            (std::vector<std::string>{"AfterInstall 104 cached", "afterinstall 104 cached",
+                                      "Initialize absent"}));
+}
+
 TEST_F(PackagedApp, ExtractsArchivePaths) {
   const fs::path run = root_ / "run1";
   fs::create_directories(run);
@@ -294,6 +303,12 @@ TEST_F(PackagedApp, StartsSavesSettingsAndCleansUp) {
   }
   EXPECT_EQ(wine.regQuery(registryKey(), "crc"), stampHex);
   EXPECT_TRUE(wine.regQuery(registryKey(), "Options").has_value());
+
+  // Calls from other processes get 0 while no script engine runs.
+  const InspectorResult call =
+      inspect({"copydata", "--title", "Packaged caption", "--call", "hello", "--arg", "x"});
+  EXPECT_EQ(call.process.exitCode, 0) << call.process.err;
+  EXPECT_EQ(call["result"], "0");
 
   ASSERT_EQ(inspect({"post", "--title", "Packaged caption", "--msg", "16"}).process.exitCode, 0);
   EXPECT_EQ(app.wait(30s), 0);

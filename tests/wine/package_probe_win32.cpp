@@ -3,6 +3,7 @@
 //
 //   package_probe resources EXE                     every packaged resource, and what it holds
 //   package_probe extract EXE RUNFOLDER PATH...     extracts archive paths into RUNFOLDER
+//   package_probe scripts EXE NAME...               looks scripts up in the runtime's cache, twice
 //
 // Output is "key: value" lines. Exit status: 0 done, 1 failed, 2 bad usage.
 
@@ -15,6 +16,7 @@
 #include "container/archive.h"
 #include "container/container_errors.h"
 #include "container/packed_block.h"
+#include "container/projector_app_win32.h"
 #include "container/records.h"
 #include "container/resources_win32.h"
 #include "container/settings_record.h"
@@ -106,13 +108,31 @@ int extract(int argc, char** argv) {
   return 0;
 }
 
+int scripts(int argc, char** argv) {
+  HMODULE m = LoadLibraryExA(argv[2], nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!m) return 1;
+  {
+    pc::ProjectorApp app(m, {});
+    for (int i = 3; i < argc; ++i) {
+      const auto* first = app.scriptResource(argv[i]);
+      const auto* again = app.scriptResource(argv[i]);
+      line("script", std::string(argv[i]) + " " +
+                         (first ? std::to_string(first->size()) : std::string("absent")) +
+                         (first && first == again ? " cached" : ""));
+    }
+  }
+  FreeLibrary(m);
+  return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
   int status = 2;
   if (argc >= 3 && std::string(argv[1]) == "resources") status = resources(argv[2]);
   else if (argc >= 2 && std::string(argv[1]) == "extract") status = extract(argc, argv);
-  if (status == 2) std::fprintf(stderr, "usage: package_probe resources EXE | extract EXE RUNFOLDER PATH...\n");
+  else if (argc >= 3 && std::string(argv[1]) == "scripts") status = scripts(argc, argv);
+  if (status == 2) std::fprintf(stderr, "usage: package_probe resources EXE | extract EXE RUNFOLDER PATH... | scripts EXE NAME...\n");
   std::fflush(stdout);
   return status;
 }
