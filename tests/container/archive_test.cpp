@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "zlib_bytes.h"
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -150,17 +152,8 @@ Bytes u32le(std::uint32_t v) {
   return w.take();
 }
 
-Bytes zlibOf(const Bytes& data) {
-  uLongf n = compressBound(static_cast<uLong>(data.size()));
-  Bytes out(n);
-  EXPECT_EQ(compress(out.data(), &n, data.data(), static_cast<uLong>(data.size())), Z_OK);
-  out.resize(n);
-  return out;
-}
-
-std::uint32_t crcOf(const Bytes& data) {
-  return static_cast<std::uint32_t>(crc32(0L, data.data(), static_cast<uInt>(data.size())));
-}
+using plumex::testing::crcOf;
+using plumex::testing::zlibOf;
 
 Bytes rawFile(std::u16string_view name, const Bytes& content, std::int64_t sizeDelta = 0) {
   const Bytes z = zlibOf(content);

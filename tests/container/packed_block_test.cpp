@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "zlib_bytes.h"
+
 #include <string>
 #include <vector>
 
@@ -27,17 +29,8 @@ Bytes block(std::string_view magicAndVersion, std::uint32_t size, std::uint32_t 
   return w.take();
 }
 
-Bytes zlibOf(const Bytes& data) {
-  uLongf n = compressBound(static_cast<uLong>(data.size()));
-  Bytes out(n);
-  EXPECT_EQ(compress(out.data(), &n, data.data(), static_cast<uLong>(data.size())), Z_OK);
-  out.resize(n);
-  return out;
-}
-
-std::uint32_t crcOf(const Bytes& data) {
-  return static_cast<std::uint32_t>(crc32(0L, data.data(), static_cast<uInt>(data.size())));
-}
+using plumex::testing::crcOf;
+using plumex::testing::zlibOf;
 
 Bytes textBytes(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
