@@ -69,6 +69,14 @@ std::uint32_t endOfSections(const Headers& headers) {
   return static_cast<std::uint32_t>(std::max<std::uint64_t>(end, headers.sizeOfHeaders));
 }
 
+// The end of the addresses a section claims: the loader maps VirtualSize
+// bytes, while sectionHolding() looks up data by SizeOfRawData. A new
+// resource section must lie beyond both, or its data would be looked up in
+// the wrong section.
+std::uint64_t addressEnd(const Section& s) {
+  return std::max(s.virtualEnd(), std::uint64_t{s.virtualAddress} + s.rawSize);
+}
+
 // The old resource section can be rewritten in place when nothing follows
 // it, in the file or in memory, and it holds only the resource tree.
 const Section* replaceableSection(std::span<const std::uint8_t> image, const Headers& headers) {
@@ -77,7 +85,10 @@ const Section* replaceableSection(std::span<const std::uint8_t> image, const Hea
   const Section* last = headers.lastInFile();
   if (last == nullptr || last->virtualAddress != directory->rva || last->rawSize == 0) return nullptr;
   for (const Section& s : headers.sections) {
-    if (&s != last && (s.virtualAddress >= last->virtualAddress || s.rawEnd() > last->rawPointer)) return nullptr;
+    if (&s != last && (s.virtualAddress >= last->virtualAddress || addressEnd(s) > last->virtualAddress ||
+                       s.rawEnd() > last->rawPointer)) {
+      return nullptr;
+    }
   }
   return last;
 }
@@ -143,10 +154,11 @@ Placement placeResourceSection(std::span<const std::uint8_t> image, const Header
   const std::uint32_t headerOffset =
       headers.sectionTable + kSectionHeaderSize * static_cast<std::uint32_t>(headers.sections.size());
   std::uint64_t firstRawData = headers.sizeOfHeaders;
-  std::uint64_t virtualEnd = headers.sizeOfImage;
+  // The headers are mapped at RVA 0, and RVA 0 in the directory means none.
+  std::uint64_t virtualEnd = std::max(headers.sizeOfImage, std::max<std::uint32_t>(headers.sizeOfHeaders, 1));
   for (const Section& s : headers.sections) {
     if (s.rawSize != 0) firstRawData = std::min<std::uint64_t>(firstRawData, s.rawPointer);
-    virtualEnd = std::max(virtualEnd, s.virtualEnd());
+    virtualEnd = std::max(virtualEnd, addressEnd(s));
   }
   require(headerOffset + kSectionHeaderSize <= firstRawData &&
               std::all_of(image.begin() + headerOffset, image.begin() + headerOffset + kSectionHeaderSize,
@@ -155,8 +167,12 @@ Placement placeResourceSection(std::span<const std::uint8_t> image, const Header
   require(headers.sections.size() < 0xFFFF, "too many sections");
   virtualEnd = alignUp(virtualEnd, headers.sectionAlignment);
   require(virtualEnd < 0xFFFFFFFF, "image too large");
+  // Readers of the archive take the first section with the largest
+  // PointerToRawData as the last: an empty section there would hide ours.
+  const Section* last = headers.lastInFile();
+  const std::uint64_t rawStart = std::max<std::uint64_t>(fileEnd, last != nullptr ? last->rawPointer + std::uint64_t{1} : 0);
   return {false, headerOffset, static_cast<std::uint32_t>(virtualEnd),
-          static_cast<std::uint32_t>(alignUp(fileEnd, headers.fileAlignment)), 0};
+          static_cast<std::uint32_t>(alignUp(rawStart, headers.fileAlignment)), 0};
 }
 
 }  // namespace
@@ -186,7 +202,9 @@ std::vector<std::uint8_t> addResources(std::span<const std::uint8_t> image, cons
   const Headers headers = pe::parseHeaders(image);
   require(headers.dataDirectoryCount > kResourceDirectory, "image has no resource data directory");
   const std::uint32_t fileEnd = endOfSections(headers);
-  require(fileEnd <= image.size(), "section data beyond the end of the file");
+  require(fileEnd <= image.size() && std::all_of(headers.sections.begin(), headers.sections.end(),
+                                                  [&](const Section& s) { return s.rawEnd() <= image.size(); }),
+          "section data beyond the end of the file");
   require(headers.sizeOfHeaders <= image.size(), "headers beyond the end of the file");
   require(headers.fileAlignment <= 0x10000, "file alignment above 64 KiB");
 
