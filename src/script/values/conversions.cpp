@@ -101,7 +101,9 @@ std::u16string_view stringText(const Value& v) {
   return v.is(Kind::String) ? v.asString()->view() : std::u16string_view();
 }
 
-Value joinArray(Engine& engine, ArrayRecord& array, std::u16string_view sep) {
+Value joinArray(Engine& engine, ArrayRecord& array, std::u16string_view separator) {
+  // Elements' conversions may run script that changes the separator's string.
+  const std::u16string sep(separator);
   auto& busy = engine.joinsInProgress();
   if (std::find(busy.begin(), busy.end(), &array) != busy.end()) return newString(engine, {});
   busy.push_back(&array);
@@ -139,7 +141,9 @@ Value joinArray(Engine& engine, ArrayRecord& array, std::u16string_view sep) {
   return newString(engine, std::move(text));
 }
 
-Value toStringValue(Engine& e, const Value& v) {
+Value toStringValue(Engine& e, const Value& value) {
+  // A copy: the calls below reuse the result register, which may hold value.
+  const Value v = value;
   switch (v.kind) {
     case Kind::Undefined:
     case Kind::Null:
@@ -178,7 +182,9 @@ Value toStringValue(Engine& e, const Value& v) {
   }
 }
 
-Value toPrimitive(Engine& e, const Value& v, int hint) {
+Value toPrimitive(Engine& e, const Value& value, int hint) {
+  // A copy: the calls below reuse the result register, which may hold value.
+  const Value v = value;
   switch (v.kind) {
     case Kind::Undefined: case Kind::Null: case Kind::Boolean: case Kind::Integer:
     case Kind::String: case Kind::Float: case Kind::NaN:

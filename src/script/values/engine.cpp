@@ -124,8 +124,15 @@ void Engine::markRoots(Tracer& t) {
 
 void Engine::collectGarbage() {
   Tracer t;
-  markRoots(t);
-  t.drain();
+  try {
+    markRoots(t);
+    t.drain();
+  } catch (...) {
+    // A marked cell whose children were never traced would hide them
+    // from the next collection.
+    heap_.clearMarks();
+    throw;
+  }
   heap_.sweep();
 }
 
@@ -164,8 +171,16 @@ ProtectedEntry::~ProtectedEntry() {
   engine_.guardDepth_ = depth_;
 }
 
-bool callValue(Engine& engine, const Value& thisValue, const Value& function,
+bool callValue(Engine& engine, const Value& thisRef, const Value& functionRef,
                std::span<const Value> args) {
+  // The entry clears the result register, which may be where the caller
+  // keeps any of these.
+  const Value thisValue = thisRef;
+  const Value function = functionRef;
+  const Value resultOnEntry = engine.result;
+  const auto argument = [&](std::size_t i) -> const Value& {
+    return &args[i] == &engine.result ? resultOnEntry : args[i];
+  };
   const bool callable =
       (function.is(Kind::Function) && engine.vm.runFunction) ||
       (function.is(Kind::Native) && !function.asNative()->isClosed() &&
@@ -181,7 +196,7 @@ bool callValue(Engine& engine, const Value& thisValue, const Value& function,
     // them: the function, the arguments last first, the count, this.
     engine.ensureStack(args.size() + 3);
     engine.push(function);
-    for (std::size_t i = args.size(); i-- > 0;) engine.push(args[i]);
+    for (std::size_t i = args.size(); i-- > 0;) engine.push(argument(i));
     engine.push(Value::integer(static_cast<std::int64_t>(args.size())));
     engine.push(thisValue);
     Value* thisSlot = engine.stackPosition() + 1;

@@ -31,6 +31,10 @@ void Heap::sweep() {
   finalizeAndFree(dead);
 }
 
+void Heap::clearMarks() {
+  for (Cell* c = head_; c; c = c->next_) c->marked_ = false;
+}
+
 void Heap::releaseAll() {
   Cell* all = head_;
   head_ = nullptr;

@@ -57,6 +57,8 @@ public:
   // Reclaims every unmarked cell (finalisers first: instances, then
   // classes) and clears the marks of the survivors.
   void sweep();
+  // Forgets the marks of a mark phase that could not finish.
+  void clearMarks();
   // Reclaims every cell, as at the end of an engine.
   void releaseAll();
 

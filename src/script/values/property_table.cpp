@@ -189,7 +189,11 @@ void PropertyTable::setAt(Engine& engine, const Value& key, const Value& v) {
     storeInSlot(engine, pos, v);
     return;
   }
-  if (key.is(Kind::String)) set(engine, engine.intern(key.asString()->view()), v);
+  if (key.is(Kind::String)) {
+    // Interning may move the globals, where v may live.
+    const Value value = v;
+    set(engine, engine.intern(key.asString()->view()), value);
+  }
 }
 
 void PropertyTable::removeAt(Engine& engine, const Value& key) {

@@ -101,6 +101,52 @@ TEST_F(Conversions, ObjectTextComesFromItsToStringFunction) {
   EXPECT_EQ(text(toStringValue(e, Value::object(obj))), u"object");
 }
 
+TEST_F(Conversions, ValuesHeldInTheResultRegisterConvert) {
+  // The conversion's own calls reuse the result register.
+  PropertyTable* obj = newTable(e);
+  obj->set(e, kAtomToString, function([this](Engine&, const Value& self, ArgBlock) {
+    return self.is(Kind::Object) ? str(u"self") : str(u"lost");
+  }));
+  obj->set(e, kAtomValueOf, function([](Engine&, const Value& self, ArgBlock) {
+    return self.is(Kind::Object) ? Value::integer(3) : Value::integer(-1);
+  }));
+  e.result = Value::object(obj);
+  EXPECT_EQ(text(toStringValue(e, e.result)), u"self");
+  EXPECT_EQ(text(toPrimitive(e, e.result, kHintString)), u"self");
+  EXPECT_EQ(toNumberValue(e, e.result).integerValue(), 3);
+}
+
+TEST_F(Conversions, JoinKeepsItsSeparatorWhileElementsRunScript) {
+  // An element's toString grows the separator string: the join goes on
+  // with the separator it was given.
+  const Value sep = str(u"--");
+  PropertyTable* obj = newTable(e);
+  obj->set(e, kAtomToString, function([this, sep](Engine& en, const Value&, ArgBlock) {
+    writeStringElement(en, *sep.asString(), Value::integer(4000), Value::integer('!'));
+    return str(u"o");
+  }));
+  ArrayRecord* a = newArray(e, 3);
+  for (std::uint64_t i = 0; i < 3; ++i) a->set(e.heap(), i, Value::object(obj));
+  EXPECT_EQ(text(joinArray(e, *a, sep.asString()->view())), u"o--o--o");
+}
+
+TEST_F(Conversions, DeeplyNestedArraysEndInAnErrorNotACrash) {
+  ArrayRecord* inner = newArray(e, 1);
+  inner->set(e.heap(), 0, Value::integer(1));
+  Value outer = Value::array(inner);
+  for (int depth = 0; depth < 100000; ++depth) {
+    ArrayRecord* a = newArray(e, 1);
+    a->set(e.heap(), 0, outer);
+    outer = Value::array(a);
+  }
+  e.global(e.intern(u"deep")) = outer;
+  EXPECT_FALSE(runProtected(e, [&] { toStringValue(e, outer); }));
+  EXPECT_EQ(e.errorText(), "Runtime error: stack overflow");
+  EXPECT_TRUE(e.joinsInProgress().empty());
+  e.collectGarbage();
+  EXPECT_EQ(text(toStringValue(e, Value::array(inner))), u"1");
+}
+
 TEST_F(Conversions, ToNumberOfEveryKind) {
   EXPECT_TRUE(toNumberValue(e, Value::undefined()).is(Kind::NaN));
   EXPECT_EQ(toNumberValue(e, Value::null()).integerValue(), 0);

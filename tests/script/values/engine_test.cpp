@@ -72,6 +72,21 @@ TEST_F(Engines, CallValueRunsFunctionsAndNativeHooks) {
   }
 }
 
+TEST_F(Engines, CallsMayTakeTheirValuesFromTheResultRegister) {
+  // A protected entry clears the result register; what the call was given
+  // from it must survive that.
+  const Value echo = function([](Engine&, const Value& self, ArgBlock args) {
+    return args.count() == 1 && self.is(Kind::Integer) ? args[0] : Value::integer(-1);
+  });
+  e.result = echo;
+  EXPECT_TRUE(callValue(e, Value::integer(1), e.result, std::span<const Value>(&e.result, 1)));
+  EXPECT_TRUE(e.result.is(Kind::Function));
+
+  e.result = Value::integer(5);
+  EXPECT_TRUE(callValue(e, e.result, echo, std::span<const Value>(&e.result, 1)));
+  EXPECT_EQ(e.result.integerValue(), 5);
+}
+
 TEST_F(Engines, RaisedErrorsEndTheEntryAndRestoreItsState) {
   Value* sp = e.stackPosition();
   const Value thrower = function([](Engine& en, const Value&, ArgBlock) -> Value {

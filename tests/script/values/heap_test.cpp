@@ -179,6 +179,30 @@ TEST_F(Collector, TheValueStackAndFrameWithListsAreRoots) {
   EXPECT_LT(e.heap().stats().cells, before);
 }
 
+TEST_F(Collector, AMarkPhaseCutShortLeavesNoStaleMarks) {
+  // A marker hook that runs out of memory once: the next collection must
+  // still see everything that is reachable.
+  static bool failOnce;
+  failOnce = true;
+  ClassRecord* cls = newClass(e);
+  cls->markInstance = [](ClassRecord&, void*, Tracer&) {
+    if (std::exchange(failOnce, false)) throw std::bad_alloc();
+  };
+  PropertyTable* holder = newTable(e);
+  holder->set(e, global(u"s"), str(u"reachable"));
+  e.global(global(u"holder")) = Value::object(holder);
+  static int data;
+  e.global(global(u"native")) = newNative(e, cls, &data);  // traced before holder
+
+  EXPECT_FALSE(runProtected(e, [&] { e.collectGarbage(); }));
+  EXPECT_EQ(e.errorText(), "Runtime error: Out of memory");
+  for (int k = 0; k < 100; ++k) str(u"garbage");
+  e.collectGarbage();
+  Value s;
+  ASSERT_TRUE(holder->get(global(u"s"), s));
+  EXPECT_EQ(text(s), u"reachable");
+}
+
 TEST_F(Collector, PacingGrowsWithTheLiveHeapAndExitsSkipWhenNothingCanFinalise) {
   EXPECT_EQ(e.heap().stats().threshold, Heap::kMinThreshold);
   ArrayRecord* big = newArray(e);

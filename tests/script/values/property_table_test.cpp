@@ -131,6 +131,16 @@ TEST_F(Tables, PositionalSlotsHaveNoName) {
   EXPECT_FALSE(t->getAt(e, Value::integer(4), v));
 }
 
+TEST_F(Tables, TextKeyStoresTakeAGlobalWhileInterningGrowsTheGlobals) {
+  const Atom g = atom(u"g");
+  e.global(g) = Value::integer(42);
+  // The next new name moves the globals.
+  for (int i = 0; e.atoms().size() % 1024 != 0; ++i) atom(u"filler" + std::u16string(1, static_cast<char16_t>(0x100 + i)));
+  PropertyTable* t = newTable(e);
+  t->setAt(e, str(u"brand new name"), e.global(g));
+  EXPECT_EQ(read(t, u"brand new name"), 42);
+}
+
 TEST_F(Tables, PrototypeCyclesAreRefused) {
   PropertyTable* a = newTable(e);
   PropertyTable* b = newTableOver(e, a);
