@@ -32,7 +32,7 @@ const Value* ArrayRecord::get(std::uint64_t index) const {
   return it == sparse_.end() ? nullptr : &it->second;
 }
 
-void ArrayRecord::set(Heap& heap, std::uint64_t index, const Value& v) {
+void ArrayRecord::set(Heap& heap, std::uint64_t index, Value v) {
   if (index < dense_.size()) {
     dense_[static_cast<std::size_t>(index)] = v;
     return;

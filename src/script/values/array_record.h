@@ -27,7 +27,8 @@ public:
   // stays valid until the next change to the array.
   Value* get(std::uint64_t index);
   const Value* get(std::uint64_t index) const;
-  void set(Heap& heap, std::uint64_t index, const Value& v);
+  // The value is taken by copy: it may be an element that the store moves.
+  void set(Heap& heap, std::uint64_t index, Value v);
   // Removes the element at index, if stored.
   void remove(Heap& heap, std::uint64_t index);
   // Removes every element at or beyond start.
@@ -39,7 +40,8 @@ public:
   void offset(Heap& heap, std::int32_t delta);
   // Stores every element of source at its index + offset.
   void appendFrom(Heap& heap, const ArrayRecord& source, std::uint64_t offset);
-  // The stored elements in ascending index order.
+  // The stored elements in ascending index order. The copies are no roots:
+  // before running script, keep them where the collector sees them.
   std::vector<Value> collect() const;
   // Replaces the stored elements by values at 0, 1, ...
   void renumber(Heap& heap, std::span<const Value> values);
@@ -47,7 +49,8 @@ public:
   // The lowest stored index at or above from.
   std::optional<std::uint64_t> nextIndex(std::uint64_t from) const;
 
-  // Visits stored elements in ascending index order.
+  // Visits stored elements in ascending index order; visit must not change
+  // the array.
   template <class Visit>
   void forEach(Visit&& visit) const {
     for (std::size_t i = 0; i < dense_.size(); ++i)

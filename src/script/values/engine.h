@@ -62,8 +62,8 @@ inline constexpr std::size_t kFrameHeaderValues = 4;
 inline constexpr std::size_t kFrameWithListOffset = 2;
 // Free values that must remain below the stack position.
 inline constexpr std::size_t kStackReserve = 10;
-// Texts in the error buffer, like the buffer of the runtime's C heritage,
-// keep at most this many bytes.
+// Texts in the error buffer keep at most this many bytes (a 1024-byte
+// buffer with its terminator).
 inline constexpr std::size_t kErrorTextLimit = 1023;
 
 class Engine {

@@ -84,7 +84,7 @@ void PropertyTable::storeInSlot(Engine& engine, std::uint32_t s, const Value& v)
   slots_[s].value = v;
 }
 
-void PropertyTable::set(Engine& engine, Atom atom, const Value& v) {
+void PropertyTable::set(Engine& engine, Atom atom, Value v) {
   const std::int32_t found = findSlot(atom);
   if (found >= 0) {
     storeInSlot(engine, static_cast<std::uint32_t>(found), v);
@@ -177,7 +177,7 @@ bool PropertyTable::getAt(Engine& engine, const Value& key, Value& out) const {
   return false;
 }
 
-void PropertyTable::setAt(Engine& engine, const Value& key, const Value& v) {
+void PropertyTable::setAt(Engine& engine, const Value& key, Value v) {
   std::uint32_t pos;
   if (positionOf(key, pos)) {
     if (pos >= count()) {
@@ -189,11 +189,7 @@ void PropertyTable::setAt(Engine& engine, const Value& key, const Value& v) {
     storeInSlot(engine, pos, v);
     return;
   }
-  if (key.is(Kind::String)) {
-    // Interning may move the globals, where v may live.
-    const Value value = v;
-    set(engine, engine.intern(key.asString()->view()), value);
-  }
+  if (key.is(Kind::String)) set(engine, engine.intern(key.asString()->view()), v);
 }
 
 void PropertyTable::removeAt(Engine& engine, const Value& key) {

@@ -36,13 +36,14 @@ public:
   const Value* lookup(Atom atom) const;
   bool get(Atom atom, Value& out) const;
   // Stores an own property. A "__proto__" that would close a cycle is
-  // refused with a warning.
-  void set(Engine& engine, Atom atom, const Value& v);
+  // refused with a warning. The stored values are taken by copy: they may
+  // live in storage that the store moves.
+  void set(Engine& engine, Atom atom, Value v);
   void remove(Atom atom);
 
   // Keys that are an Integer position or a String name; own slots only.
   bool getAt(Engine& engine, const Value& key, Value& out) const;
-  void setAt(Engine& engine, const Value& key, const Value& v);
+  void setAt(Engine& engine, const Value& key, Value v);
   void removeAt(Engine& engine, const Value& key);
 
   // The n-th name in first-stored order, as a new String.

@@ -41,6 +41,15 @@ TEST_F(Arrays, HoleDiffersFromStoredUndefined) {
   EXPECT_EQ(a->storedCount(), 0u);
 }
 
+TEST_F(Arrays, StoresMayTakeAnElementOfTheSameArray) {
+  // Growing the storage must not lose the value being stored.
+  ArrayRecord* a = filled({7});
+  for (std::uint64_t i = 1; i < 200; ++i) a->set(e.heap(), i, *a->get(i - 1));
+  a->set(e.heap(), 1ull << 40, *a->get(0));
+  EXPECT_EQ(a->get(199)->integerValue(), 7);
+  EXPECT_EQ(a->get(1ull << 40)->integerValue(), 7);
+}
+
 TEST_F(Arrays, SparseAndDenseIndicesUpTo64Bits) {
   ArrayRecord* a = newArray(e);
   const std::uint64_t far[] = {0, 1, 5, 1000000, 4294967295ull, 1ull << 40, ~0ull};

@@ -72,6 +72,24 @@ TEST_F(Conversions, ArrayTextJoinsElements) {
   EXPECT_EQ(text(joinArray(e, *huge, u"")), u"");
 }
 
+TEST_F(Conversions, ArraysAndFunctionsAskTheirKindsClassFirst) {
+  ClassRecord* cls = newClass(e);
+  cls->method = [](Engine& en, ClassRecord&, void* self, Atom atom, Value& out, ArgBlock) {
+    const Value& v = *static_cast<const Value*>(self);
+    if (atom != kAtomToString || !v.is(Kind::Array) || v.asArray()->length != 1) return false;
+    out = copyString(en, u"from the class");
+    return true;
+  };
+  e.classForKind(Kind::Array) = cls;
+  e.classForKind(Kind::Function) = cls;
+  ArrayRecord* one = newArray(e, 1);
+  ArrayRecord* two = newArray(e, 2);
+  EXPECT_EQ(text(toStringValue(e, Value::array(one))), u"from the class");
+  EXPECT_EQ(text(toStringValue(e, Value::array(two))), u",") << "declined: the elements joined";
+  EXPECT_EQ(text(toStringValue(e, function([](Engine&, const Value&, ArgBlock) { return Value(); }))),
+            u"[object Function]");
+}
+
 TEST_F(Conversions, ArrayThatHoldsItselfEndsItsText) {
   ArrayRecord* a = newArray(e, 2);
   a->set(e.heap(), 0, Value::integer(1));

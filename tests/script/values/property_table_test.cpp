@@ -141,6 +141,19 @@ TEST_F(Tables, TextKeyStoresTakeAGlobalWhileInterningGrowsTheGlobals) {
   EXPECT_EQ(read(t, u"brand new name"), 42);
 }
 
+TEST_F(Tables, StoresMayTakeAValueOfTheSameTable) {
+  // Growing the slots must not lose the value being stored.
+  PropertyTable* t = newTable(e);
+  t->set(e, atom(u"p0"), Value::integer(5));
+  for (int i = 1; i < 40; ++i)
+    t->set(e, atom(u"p" + std::u16string(1, static_cast<char16_t>(u'0' + i))), *t->lookup(atom(u"p0")));
+  t->setAt(e, Value::integer(100), t->slot(0).value);
+  EXPECT_EQ(read(t, u"pW"), 5);
+  Value v;
+  ASSERT_TRUE(t->getAt(e, Value::integer(100), v));
+  EXPECT_EQ(v.integerValue(), 5);
+}
+
 TEST_F(Tables, PrototypeCyclesAreRefused) {
   PropertyTable* a = newTable(e);
   PropertyTable* b = newTableOver(e, a);
