@@ -15,6 +15,9 @@ namespace plumex::container {
 namespace {
 
 constexpr std::size_t kChunk = 4096;
+// Inflated chunks collect here before they go to the file: a system call
+// per 4 KiB chunk cost about a tenth of the extraction time.
+constexpr std::size_t kWriteBuffer = 64 * kChunk;
 // Folders nest no deeper than paths can reach; the bound keeps a crafted
 // archive from exhausting the stack.
 constexpr int kMaxDepth = 64;
@@ -113,7 +116,10 @@ std::string extractFile(InputFile& f, const std::string& target, std::uint32_t s
     throw CZipException(Z_MEM_ERROR);
   }
   stream.live = true;
-  std::array<std::uint8_t, kChunk> in{}, buffer{};
+  std::array<std::uint8_t, kChunk> in{};
+  // Grows as output arrives, so small files take little memory.
+  std::vector<std::uint8_t> buffer;
+  std::size_t buffered = 0;
   std::uint32_t left = size - 4;
   uLong crc = crc32(0L, nullptr, 0);
   int rc = Z_OK;
@@ -124,7 +130,9 @@ std::string extractFile(InputFile& f, const std::string& target, std::uint32_t s
     stream.z.next_in = in.data();
     stream.z.avail_in = static_cast<uInt>(got);
     while (stream.z.avail_in > 0 && rc != Z_STREAM_END) {
-      stream.z.next_out = buffer.data();
+      if (buffer.size() < buffered + kChunk) buffer.resize(buffered + kChunk);
+      std::uint8_t* const chunk = buffer.data() + buffered;
+      stream.z.next_out = chunk;
       stream.z.avail_out = kChunk;
       rc = inflate(&stream.z, Z_NO_FLUSH);
       if (rc != Z_OK && rc != Z_STREAM_END) {
@@ -132,12 +140,20 @@ std::string extractFile(InputFile& f, const std::string& target, std::uint32_t s
         throw CZipException(rc == Z_NEED_DICT ? Z_DATA_ERROR : rc);
       }
       const std::size_t produced = kChunk - stream.z.avail_out;
-      if (!out.write(buffer.data(), produced)) {
-        discard();
-        return {};
+      crc = crc32(crc, chunk, static_cast<uInt>(produced));
+      buffered += produced;
+      if (buffered + kChunk > kWriteBuffer) {
+        if (!out.write(buffer.data(), buffered)) {
+          discard();
+          return {};
+        }
+        buffered = 0;
       }
-      crc = crc32(crc, buffer.data(), static_cast<uInt>(produced));
     }
+  }
+  if (!out.write(buffer.data(), buffered)) {
+    discard();
+    return {};
   }
 
   std::uint32_t stored = 0;
