@@ -1,11 +1,14 @@
 // quorvc: the script compiler's command line. For now it lists what the
-// front end sees: the token stream and the syntax tree.
+// front end sees (the token stream and the syntax tree) and what compiled
+// modules hold.
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/files.h"
 #include "script/compiler/dump.h"
+#include "script/compiler/module_dump.h"
 #include "script/compiler/parser.h"
 
 namespace {
@@ -15,21 +18,25 @@ using namespace plumex::script::compiler;
 constexpr const char* kUsage =
     "usage: quorvc --tokens [OPTIONS] FILE.qvs\n"
     "       quorvc --ast [OPTIONS] FILE.qvs\n"
+    "       quorvc --dump FILE.qsc\n"
     "\n"
     "The Quorv Script compiler. --tokens lists the tokens of a script, one a line\n"
     "(line, kind number, kind, value); --ast prints its syntax tree (node kind,\n"
     "details, :static kind, @line; children indented). Lines count from 0.\n"
     "--tokens shows the lexer's view alone: the parser decides where a regular\n"
     "expression starts, so there its text appears as ordinary tokens.\n"
-    "Compiling to modules (quorvc [-g] [-o OUT.qsc] FILE.qvs) and listing them\n"
-    "(--dump FILE.qsc) are not there yet.\n"
+    "--dump lists a compiled module: its sections, constants, functions and line\n"
+    "records, and each function's code with the stack it needs, or what makes the\n"
+    "engine refuse it. Offsets count from the start of the code section.\n"
+    "Compiling to modules (quorvc [-g] [-o OUT.qsc] FILE.qvs) is not there yet.\n"
     "\n"
     "  --strict-strings   warn about line breaks inside string literals\n"
     "  --warn-semicolons  warn wherever a line break, } or the end ends a statement\n"
     "  --help             this text\n"
     "\n"
     "Diagnostics (\"error: line N: ...\", \"warning: line N: ...\") go to stderr.\n"
-    "Exit status: 0 done, 1 the script has an error or cannot be read, 2 bad usage.\n";
+    "Exit status: 0 done, 1 the script has an error or cannot be read (for --dump:\n"
+    "the file is not a module, or the engine would refuse it), 2 bad usage.\n";
 
 int usage(const char* problem) {
   std::fprintf(stderr, "quorvc: %s\n%s", problem, kUsage);
@@ -46,10 +53,25 @@ void printMessages(const std::string& messages) {
   std::fputs(text.c_str(), stderr);
 }
 
+int dumpModuleFile(const char* file) {
+  if (!plumex::fileExists(file)) {
+    std::fprintf(stderr, "quorvc: can't open the module file: %s\n", file);
+    return 1;
+  }
+  const auto image = ModuleImage::readFile(file);
+  if (!image) {
+    std::fprintf(stderr, "quorvc: not a compiled module: %s\n", file);
+    return 1;
+  }
+  const ModuleListing listing = dumpModule(*image);
+  std::fputs(listing.text.c_str(), stdout);
+  return listing.ok ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-  enum class Mode { None, Tokens, Ast } mode = Mode::None;
+  enum class Mode { None, Tokens, Ast, Dump } mode = Mode::None;
   unsigned options = 0;
   const char* file = nullptr;
   for (int i = 1; i < argc; ++i) {
@@ -57,9 +79,9 @@ int main(int argc, char** argv) {
     if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
       std::fputs(kUsage, stdout);
       return 0;
-    } else if (!std::strcmp(a, "--tokens") || !std::strcmp(a, "--ast")) {
-      if (mode != Mode::None) return usage("choose one of --tokens and --ast");
-      mode = a[2] == 't' ? Mode::Tokens : Mode::Ast;
+    } else if (!std::strcmp(a, "--tokens") || !std::strcmp(a, "--ast") || !std::strcmp(a, "--dump")) {
+      if (mode != Mode::None) return usage("choose one of --tokens, --ast and --dump");
+      mode = a[2] == 't' ? Mode::Tokens : a[2] == 'a' ? Mode::Ast : Mode::Dump;
     } else if (!std::strcmp(a, "--strict-strings")) {
       options |= kOptionStrictStrings;
     } else if (!std::strcmp(a, "--warn-semicolons")) {
@@ -72,8 +94,9 @@ int main(int argc, char** argv) {
       file = a;
     }
   }
-  if (mode == Mode::None) return usage("say --tokens or --ast");
-  if (!file) return usage("no script given");
+  if (mode == Mode::None) return usage("say --tokens, --ast or --dump");
+  if (!file) return usage(mode == Mode::Dump ? "no module given" : "no script given");
+  if (mode == Mode::Dump) return dumpModuleFile(file);
 
   auto source = ScriptStream::openFile(file);
   if (!source) {

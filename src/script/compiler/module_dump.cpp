@@ -1,6 +1,8 @@
 #include "script/compiler/module_dump.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 
 #include "script/compiler/dump.h"
@@ -18,14 +20,18 @@ std::string hex(std::uint64_t v, int digits = 4) {
   return buffer;
 }
 
-// Between double quotes; code units above 0xFF as \uHHHH, the rest as
-// quoteText shows 8-bit text.
-std::string quoteUtf16(std::u16string_view text) {
-  std::string out = "\"";
+// 8-bit text with the escapes quoteText uses, without its quotes.
+std::string escaped(std::string_view text) {
+  const std::string quoted = quoteText(text);
+  return quoted.substr(1, quoted.size() - 2);
+}
+
+// Code units above 0xFF as \uHHHH, the rest as 8-bit text.
+std::string escapedUtf16(std::u16string_view text) {
+  std::string out;
   std::string run;
   auto flush = [&] {
-    const std::string quoted = quoteText(run);
-    out += quoted.substr(1, quoted.size() - 2);
+    out += escaped(run);
     run.clear();
   };
   for (char16_t c : text) {
@@ -37,7 +43,16 @@ std::string quoteUtf16(std::u16string_view text) {
     out += "\\u" + hex(c);
   }
   flush();
-  return out + "\"";
+  return out;
+}
+
+// The shortest text that reads back as the same double.
+std::string numberText(double d) {
+  char buffer[40];
+  for (int precision = 15;; ++precision) {
+    std::snprintf(buffer, sizeof buffer, "%.*g", precision, d);
+    if (precision == 17 || std::strtod(buffer, nullptr) == d) return buffer;
+  }
 }
 
 const char* typeName(std::uint8_t type) {
@@ -60,15 +75,11 @@ std::string constantText(const ModuleConstant& c) {
   case ConstantType::NaN: return "NaN";
   case ConstantType::Boolean: return c.integer ? "true" : "false";
   case ConstantType::Integer: return std::to_string(c.integer);
-  case ConstantType::Float: {
-    char buffer[40];
-    std::snprintf(buffer, sizeof buffer, "%.17g", c.number);
-    return buffer;
-  }
-  case ConstantType::String: return quoteUtf16(c.text);
+  case ConstantType::Float: return numberText(c.number);
+  case ConstantType::String: return "\"" + escapedUtf16(c.text) + "\"";
   case ConstantType::Name: return quoteText(c.name);
   case ConstantType::RegExp: {
-    std::string out = "/" + quoteUtf16(c.text) + "/";
+    std::string out = "/" + escapedUtf16(c.text) + "/";
     if (c.flags & kRegExpGlobal) out += 'g';
     if (c.flags & kRegExpIgnoreCase) out += 'i';
     if (c.flags & kRegExpMultiline) out += 'm';
@@ -107,9 +118,12 @@ private:
 
   void header() {
     line("module QS1b, " + std::to_string(image_.sections().size()) + " sections");
-    for (const ModuleSection& s : image_.sections())
-      line("  type " + std::to_string(s.type()) + " " + sectionName(s.type()) + "  offset 0x" + hex(s.offset) +
-           "  size " + std::to_string(s.size) + "  (type word 0x" + hex(s.typeWord, 8) + ")");
+    for (const ModuleSection& s : image_.sections()) {
+      char text[96];
+      std::snprintf(text, sizeof text, "  type %-3u %-10s offset 0x%04X  size %-6u (type word 0x%08X)", s.type(),
+                    sectionName(s.type()), s.offset, s.size, s.typeWord);
+      line(text);
+    }
   }
 
   void constants() {
@@ -148,7 +162,7 @@ private:
     case OperandClass::Name:
       if (d.operand < static_cast<std::int64_t>(entries.size()) &&
           entries[static_cast<std::size_t>(d.operand)].type == static_cast<std::uint8_t>(ConstantType::Name))
-        return entries[static_cast<std::size_t>(d.operand)].name;
+        return escaped(entries[static_cast<std::size_t>(d.operand)].name);
       return "#" + std::to_string(d.operand) + " (not a name constant)";
     case OperandClass::Const:
       if (d.operand < static_cast<std::int64_t>(entries.size()))
@@ -193,8 +207,10 @@ private:
         at += d->size;
         text += op + operandText(*d, base + at);
         while (!text.empty() && text.back() == ' ') text.pop_back();
-        if (const auto l = lineAt_.find(base + at); l != lineAt_.end())
-          text += "    ; line " + std::to_string(l->second);
+        if (const auto l = lineAt_.find(base + at); l != lineAt_.end()) {
+          text.resize(std::max<std::size_t>(text.size() + 2, 40), ' ');
+          text += "; line " + std::to_string(l->second);
+        }
       }
       line(text);
     }

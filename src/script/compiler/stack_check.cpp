@@ -1,6 +1,8 @@
 #include "script/compiler/stack_check.h"
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 #include <cstdio>
 #include <optional>
 #include <utility>
@@ -56,17 +58,21 @@ struct Known {
   bool operator==(const Known&) const = default;
 };
 
+// Open try guards form a tree shared by all states: a state names its
+// newest guard, whose parent is the one below.
 struct Guard {
+  int parent;           // -1: none below
   std::size_t handler;  // instruction index
   std::int64_t depth;   // at the TRY
-  bool operator==(const Guard&) const = default;
+  std::size_t count;    // guards open with this one
 };
+constexpr int kNoGuard = -1;
 
 // What one path knows at an instruction.
 struct State {
   std::int64_t depth = 0;
   std::vector<Known> known;  // Boolean constants by position from the bottom, ascending
-  std::vector<Guard> guards;
+  int guards = kNoGuard;  // the newest open guard
 
   std::optional<bool> at(std::int64_t pos) const {
     for (const Known& k : known)
@@ -93,9 +99,6 @@ struct State {
     const auto at = std::find_if(known.begin(), known.end(), [&](const Known& k) { return k.pos > pos; });
     known.insert(at, Known{pos, *v});
   }
-  bool sameShape(const State& o) const {
-    return depth == o.depth && top() == o.top() && guards == o.guards;
-  }
 };
 
 struct Rejected {
@@ -121,6 +124,9 @@ public:
       flow();
       result.maxStack = static_cast<std::uint32_t>(maxDepth_ + adjust_);
       result.frameSlots = frameSlots_;
+      for (const auto& here : states_)
+        for (const State& st : here)
+          if (st.depth != here.front().depth) result.depthsAgree = false;
     } catch (const Rejected& r) {
       result.error = r.text;
       result.errorOffset = r.offset;
@@ -200,26 +206,48 @@ private:
     }
   }
 
-  // Adds a state for an instruction: a new shape, or what a state of the
-  // same shape knows narrowed to what both know.
+  // Adds a state for an instruction. Each new state stays apart while the
+  // instruction has room; beyond that it merges into one of the same depth
+  // and guards (top flag too where possible), keeping what both know.
   void reach(std::size_t index, State s, std::size_t from) {
     if (s.depth > kMaxDepth) reject(from, "the stack grows too deep");
     maxDepth_ = std::max(maxDepth_, s.depth);
     auto& here = states_[index];
-    for (std::size_t k = 0; k < here.size(); ++k) {
-      State& old = here[k];
-      if (!old.sameShape(s)) continue;
-      const std::size_t before = old.known.size();
-      old.known.erase(std::remove_if(old.known.begin(), old.known.end(),
-                                     [&](const Known& kn) { return s.at(kn.pos) != kn.value; }),
-                      old.known.end());
-      if (old.known.size() != before) work_.emplace_back(index, k);
+    for (const State& old : here)
+      if (old.depth == s.depth && old.guards == s.guards && old.known == s.known) return;
+    if (here.size() < kMaxStates) {
+      here.push_back(std::move(s));
+      work_.emplace_back(index, here.size() - 1);
       return;
     }
-    if (here.size() >= kMaxStates)
-      reject(from, "the stack depth or the open try guards differ between the paths that meet here");
-    here.push_back(std::move(s));
-    work_.emplace_back(index, here.size() - 1);
+    std::size_t into = here.size();
+    for (std::size_t k = 0; k < here.size(); ++k) {
+      if (here[k].depth != s.depth || here[k].guards != s.guards) continue;
+      if (into == here.size() || here[k].top() == s.top()) into = k;
+    }
+    if (into == here.size())
+      reject(from, format("the paths into offset %lld differ in stack depth or open try guards",
+                          static_cast<long long>(offsets_[index])));
+    State& old = here[into];
+    const std::size_t before = old.known.size();
+    old.known.erase(std::remove_if(old.known.begin(), old.known.end(),
+                                   [&](const Known& kn) { return s.at(kn.pos) != kn.value; }),
+                    old.known.end());
+    if (old.known.size() != before) work_.emplace_back(index, into);
+  }
+
+  std::size_t openGuards(int guard) const {
+    return guard == kNoGuard ? 0 : guards_[static_cast<std::size_t>(guard)].count;
+  }
+
+  int openGuard(int parent, std::size_t handler, std::int64_t depth, std::size_t at) {
+    const auto key = std::make_tuple(parent, handler, depth);
+    if (const auto it = guardIndex_.find(key); it != guardIndex_.end()) return it->second;
+    const std::size_t count = openGuards(parent) + 1;
+    if (count > kMaxGuards) reject(at, "too many try guards open");
+    guards_.push_back(Guard{parent, handler, depth, count});
+    guardIndex_.emplace(key, static_cast<int>(guards_.size() - 1));
+    return static_cast<int>(guards_.size() - 1);
   }
 
   void flow() {
@@ -236,17 +264,17 @@ private:
     if (i == instructions_.size()) {
       // Falling off the end runs the END the loader appends.
       if (s.depth < 1) reject(i, "the code ends with nothing on the stack to return");
-      if (!s.guards.empty()) reject(i, "the code ends with a try guard open");
+      if (s.guards != kNoGuard) reject(i, "the code ends with a try guard open");
       return;
     }
     const DecodedInstruction& d = instructions_[i];
     // Whatever this instruction raises goes to the newest guard, which
     // finds the values below its depth as they are now.
-    if (!s.guards.empty()) {
-      const Guard g = s.guards.back();
+    if (s.guards != kNoGuard) {
+      const Guard g = guards_[static_cast<std::size_t>(s.guards)];
       State h;
       h.depth = g.depth + 1;
-      h.guards.assign(s.guards.begin(), s.guards.end() - 1);
+      h.guards = g.parent;
       for (const Known& k : s.known)
         if (k.pos < std::min(s.depth, g.depth)) h.known.push_back(k);
       reach(g.handler, std::move(h), i);
@@ -254,7 +282,7 @@ private:
 
     const std::int64_t in = reads(d);
     if (s.depth < in)
-      reject(i, name(i) + format(" needs %lld values on the stack, there are %lld", in, s.depth));
+      reject(i, name(i) + format(" needs %lld on the stack, finds %lld", in, s.depth));
     const std::int64_t out = in + stackEffect(d.op, d.operand);
     const std::int64_t base = s.depth - in;  // the lowest position the instruction touches
     const std::int64_t k = d.operand;
@@ -268,7 +296,7 @@ private:
       break;
     case Op::RETURN:
     case Op::END:
-      if (!s.guards.empty()) reject(i, name(i) + " with a try guard open");
+      if (s.guards != kNoGuard) reject(i, name(i) + " with a try guard open");
       return;
     case Op::THROW: return;
     default: break;
@@ -305,13 +333,12 @@ private:
       next.forget(k);
       break;
     case Op::TRY:
-      if (next.guards.size() >= kMaxGuards) reject(i, "too many try guards open");
-      next.guards.push_back(Guard{targets_[i], s.depth});
+      next.guards = openGuard(s.guards, targets_[i], s.depth, i);
       break;
     case Op::LEAVETRY:
-      if (static_cast<std::size_t>(k) > next.guards.size())
-        reject(i, format("LEAVETRY %lld with %lld try guards open", k, static_cast<long long>(next.guards.size())));
-      next.guards.resize(next.guards.size() - static_cast<std::size_t>(k));
+      if (static_cast<std::size_t>(k) > openGuards(s.guards))
+        reject(i, format("LEAVETRY %lld with %lld try guards open", k, static_cast<long long>(openGuards(s.guards))));
+      for (std::int64_t n = 0; n < k; ++n) next.guards = guards_[static_cast<std::size_t>(next.guards)].parent;
       break;
     default: next.forgetFrom(base); break;
     }
@@ -344,6 +371,8 @@ private:
   std::int64_t adjust_ = 0;
   int frameSlots_ = 2;
   std::vector<std::vector<State>> states_;
+  std::vector<Guard> guards_;
+  std::map<std::tuple<int, std::size_t, std::int64_t>, int> guardIndex_;
   std::vector<std::pair<std::size_t, std::size_t>> work_;
   std::int64_t maxDepth_ = 0;
 };

@@ -30,10 +30,10 @@
 // with the exception and a true flag on the path that throws again, and
 // the flag's jump after it separates them. The check follows the Boolean
 // constants pushed by PUSHTRUE and PUSHFALSE, so that a conditional jump
-// on a known flag takes only its taken edge, and keeps the states of one
-// instruction apart by depth, top flag and open guards (a bounded number
-// of them; states alike in those merge what they know). Code whose stack
-// grows on each turn of a loop meets that bound and is rejected.
+// on a known flag takes only its taken edge, and keeps the states that
+// reach one instruction apart (up to a bound; past it a state merges into
+// one of the same depth and guards, keeping what both know). Code whose
+// stack grows on each turn of a loop meets that bound and is rejected.
 
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +52,9 @@ struct StackCheck {
   // Frame slots the function may name: the ADJUSTARGS operand of the
   // prologue, at least 2.
   int frameSlots = 2;
+  // Whether every instruction was reached with one depth only, as the
+  // code generator's own output is: its tests can hold it to that.
+  bool depthsAgree = true;
 
   bool ok() const { return error.empty(); }
 };
