@@ -106,6 +106,27 @@ TEST_F(Packager, WritesResourcesAndAppendsTheArchive) {
   EXPECT_TRUE(movie.isProtected());
 }
 
+// Script sources are compiled while packaging; modules go in as they are.
+TEST_F(Packager, CompilesScriptSources) {
+  writeFile(dir_ / "init.qvs", "function start() { return true; }\nstart();\n");
+  const Bytes module = {'#', '!', 'x', '\n', 'Q', 'S', '1', 'b', 0xFF, 0xFF, 0xFF, 0xFF};
+  std::ofstream(dir_ / "hook.qsc", std::ios::binary)
+      .write(reinterpret_cast<const char*>(module.data()), static_cast<std::streamsize>(module.size()));
+  ASSERT_EQ(packJson(R"({ "identity": { "registryKey": "k" },
+                          "scripts": { "INITIALIZE": "init.qvs", "AfterInstall": "hook.qsc" } })"),
+            "");
+  std::map<std::u16string, Bytes> scripts;
+  for (const container::Resource& r : container::readResources(readFile(dir_ / "out.exe")))
+    if (r.type == container::ResourceId::name(u"QUORV")) scripts[r.name.text()] = container::unpackBlock(r.data);
+  ASSERT_EQ(scripts.size(), 2u);
+  const Bytes& compiled = scripts[u"INITIALIZE"];
+  ASSERT_GT(compiled.size(), 56u);
+  EXPECT_EQ(std::string(compiled.begin(), compiled.begin() + 4), "QS1b");
+  const std::string text(compiled.begin(), compiled.end());
+  EXPECT_NE(text.find("start"), std::string::npos);
+  EXPECT_EQ(scripts[u"AFTERINSTALL"].size() + scripts[u"AfterInstall"].size(), module.size());
+}
+
 TEST_F(Packager, RefusesBadProjectsNamingFileAndField) {
   struct Case {
     const char* what;
@@ -135,7 +156,10 @@ TEST_F(Packager, RefusesBadProjectsNamingFileAndField) {
       {"mask name", R"({ "identity": { "registryKey": "k" }, "masks": [ { "name": "CON" } ] })", "masks"},
       {"script not compiled", R"({ "identity": { "registryKey": "k" }, "scripts": { "INITIALIZE": "notes.txt" } })",
        "scripts.INITIALIZE"},
+      {"script with an error", R"({ "identity": { "registryKey": "k" }, "scripts": { "INITIALIZE": "bad.qvs" } })",
+       "scripts.INITIALIZE: " + (dir_ / "bad.qvs").string() + ": does not compile:\nerror: line 1: invalid break"},
   };
+  writeFile(dir_ / "bad.qvs", "x = 1;\nbreak;\n");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string error = packJson(c.json);

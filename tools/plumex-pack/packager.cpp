@@ -13,6 +13,7 @@
 #include "container/prefixed_text.h"
 #include "container/protected_file.h"
 #include "platform/ansi_text.h"
+#include "script/compiler/compile_driver.h"
 #include "utf8.h"
 
 namespace plumex::pack {
@@ -177,19 +178,27 @@ private:
   std::set<std::string> toEncipher_; // lower-cased archive paths
 };
 
-Bytes checkedModule(const Manifest& m, const fs::path& path, const std::string& name) {
-  Bytes data = readFile(path, "script " + name);
-  std::size_t at = 0;
-  // A "#" first line (for a launcher) may precede the module.
-  if (!data.empty() && data[0] == '#') {
-    while (at < data.size() && data[at] != '\n') ++at;
-    ++at;
+std::string withoutCarriageReturns(std::string_view text) {
+  std::string out;
+  for (char c : text)
+    if (c != '\r') out += c;
+  return out;
+}
+
+// A script resource: a compiled module as it is, or a source compiled here.
+Bytes scriptModule(const Manifest& m, const fs::path& path, const std::string& name, std::ostream* log) {
+  const std::string where = m.file.string() + ": scripts." + name + ": " + path.string();
+  if (lower(path.extension().string()) == ".qvs") {
+    auto source = script::compiler::ScriptStream::openFile(path.string());
+    if (!source) throw std::runtime_error(path.string() + ": cannot be read (script " + name + ")");
+    script::compiler::CompileResult r = script::compiler::compileModule(*source, 0);
+    if (!r.module) throw ManifestError(where + ": does not compile:\n" + withoutCarriageReturns(r.messages));
+    if (log && !r.messages.empty()) *log << where << ":\n" << withoutCarriageReturns(r.messages);
+    return std::move(*r.module);
   }
-  if (data.size() < at + 4 || !std::equal(data.begin() + static_cast<std::ptrdiff_t>(at),
-                                           data.begin() + static_cast<std::ptrdiff_t>(at) + 4,
-                                           "QS1b"))
-    throw ManifestError(m.file.string() + ": scripts." + name + ": " + path.string() +
-                        " is not a compiled script module");
+  Bytes data = readFile(path, "script " + name);
+  if (!script::compiler::ModuleImage::read(data))
+    throw ManifestError(where + " is not a compiled script module");
   return data;
 }
 
@@ -290,7 +299,7 @@ void pack(const Manifest& m, const PackOptions& options) {
       resource(u"PLUMEX", "ID", container::writeIdentity(utf8ToUtf16(identity), appId)));
 
   for (const auto& [name, path] : m.scripts)
-    resources.push_back(resource(u"QUORV", name, container::packBlock(checkedModule(m, path, name))));
+    resources.push_back(resource(u"QUORV", name, container::packBlock(scriptModule(m, path, name, log))));
   for (const auto& [name, path] : m.menus)
     resources.push_back(resource(u"MENUS", name, container::packBlock(readFile(path, "menu " + name))));
 

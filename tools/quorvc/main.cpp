@@ -1,12 +1,13 @@
-// quorvc: the script compiler's command line. For now it lists what the
-// front end sees (the token stream and the syntax tree) and what compiled
-// modules hold.
+// quorvc: the script compiler's command line. It compiles scripts to
+// modules, lists what the front end sees (the token stream and the syntax
+// tree) and what compiled modules hold.
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "platform/files.h"
+#include "script/compiler/compile_driver.h"
 #include "script/compiler/dump.h"
 #include "script/compiler/module_dump.h"
 #include "script/compiler/parser.h"
@@ -16,11 +17,15 @@ namespace {
 using namespace plumex::script::compiler;
 
 constexpr const char* kUsage =
-    "usage: quorvc --tokens [OPTIONS] FILE.qvs\n"
+    "usage: quorvc [-g] [-o OUT.qsc] [OPTIONS] FILE.qvs\n"
+    "       quorvc --tokens [OPTIONS] FILE.qvs\n"
     "       quorvc --ast [OPTIONS] FILE.qvs\n"
     "       quorvc --dump FILE.qsc\n"
     "\n"
-    "The Quorv Script compiler. --tokens lists the tokens of a script, one a line\n"
+    "The Quorv Script compiler. Without a listing option it compiles FILE.qvs to a\n"
+    "module, written to OUT.qsc (by default FILE with the extension .qsc); -g adds\n"
+    "the source line of each instruction, which runtime errors then report.\n"
+    "--tokens lists the tokens of a script, one a line\n"
     "(line, kind number, kind, value); --ast prints its syntax tree (node kind,\n"
     "details, :static kind, @line; children indented). Lines count from 0.\n"
     "--tokens shows the lexer's view alone: the parser decides where a regular\n"
@@ -28,8 +33,9 @@ constexpr const char* kUsage =
     "--dump lists a compiled module: its sections, constants, functions and line\n"
     "records, and each function's code with the stack it needs, or what makes the\n"
     "engine refuse it. Offsets count from the start of the code section.\n"
-    "Compiling to modules (quorvc [-g] [-o OUT.qsc] FILE.qvs) is not there yet.\n"
     "\n"
+    "  -g                 write the line table (source lines) into the module\n"
+    "  -o OUT.qsc         where to write the module\n"
     "  --strict-strings   warn about line breaks inside string literals\n"
     "  --warn-semicolons  warn wherever a line break, } or the end ends a statement\n"
     "  --help             this text\n"
@@ -53,6 +59,37 @@ void printMessages(const std::string& messages) {
   std::fputs(text.c_str(), stderr);
 }
 
+std::string defaultOutput(const std::string& source) {
+  const std::size_t slash = source.find_last_of("/\\");
+  const std::size_t dot = source.rfind('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  return (hasExtension ? source.substr(0, dot) : source) + ".qsc";
+}
+
+int compileFile(const char* file, const char* output, unsigned options) {
+  auto source = ScriptStream::openFile(file);
+  if (!source) {
+    std::fprintf(stderr, "quorvc: can't open the script file: %s\n", file);
+    return 1;
+  }
+  const CompileResult r = compileModule(*source, options);
+  printMessages(r.messages);
+  if (!r.module) return 1;
+  const std::string out = output ? output : defaultOutput(file);
+  // Written under a temporary name, so that a failed write leaves no
+  // partial module behind.
+  const std::string temp = out + ".part";
+  plumex::OutputFile f;
+  const bool written = f.create(temp) && f.write(r.module->data(), r.module->size()) && f.close() &&
+                       plumex::renameFile(temp, out);
+  if (!written) {
+    plumex::removeFile(temp);
+    std::fprintf(stderr, "quorvc: can't write the module file: %s\n", out.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 int dumpModuleFile(const char* file) {
   if (!plumex::fileExists(file)) {
     std::fprintf(stderr, "quorvc: can't open the module file: %s\n", file);
@@ -71,17 +108,23 @@ int dumpModuleFile(const char* file) {
 } // namespace
 
 int main(int argc, char** argv) {
-  enum class Mode { None, Tokens, Ast, Dump } mode = Mode::None;
+  enum class Mode { Compile, Tokens, Ast, Dump } mode = Mode::Compile;
   unsigned options = 0;
   const char* file = nullptr;
+  const char* output = nullptr;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
     if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
       std::fputs(kUsage, stdout);
       return 0;
     } else if (!std::strcmp(a, "--tokens") || !std::strcmp(a, "--ast") || !std::strcmp(a, "--dump")) {
-      if (mode != Mode::None) return usage("choose one of --tokens, --ast and --dump");
+      if (mode != Mode::Compile) return usage("choose one of --tokens, --ast and --dump");
       mode = a[2] == 't' ? Mode::Tokens : a[2] == 'a' ? Mode::Ast : Mode::Dump;
+    } else if (!std::strcmp(a, "-g")) {
+      options |= kOptionLineTable;
+    } else if (!std::strcmp(a, "-o")) {
+      if (++i == argc) return usage("-o needs a file name");
+      output = argv[i];
     } else if (!std::strcmp(a, "--strict-strings")) {
       options |= kOptionStrictStrings;
     } else if (!std::strcmp(a, "--warn-semicolons")) {
@@ -94,9 +137,11 @@ int main(int argc, char** argv) {
       file = a;
     }
   }
-  if (mode == Mode::None) return usage("say --tokens, --ast or --dump");
   if (!file) return usage(mode == Mode::Dump ? "no module given" : "no script given");
+  if (mode != Mode::Compile && (output || (options & kOptionLineTable)))
+    return usage("-g and -o go with compiling only");
   if (mode == Mode::Dump) return dumpModuleFile(file);
+  if (mode == Mode::Compile) return compileFile(file, output, options);
 
   auto source = ScriptStream::openFile(file);
   if (!source) {

@@ -120,6 +120,9 @@ public:
   // Errors and warnings.
   const std::string& errorText() const { return error_; }
   void setErrorText(std::string_view text);
+  // Compile messages are kept whole, however long: the host reads every
+  // diagnostic from here.
+  void setCompileMessages(std::string text) { error_ = std::move(text); }
   void clearErrorText() { error_.clear(); }
   void setWarningSink(WarningSink sink, void* data) {
     warningSink_ = sink;

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "script/compiler/compile_driver.h"
+
 #include "front_end.h"
 
 namespace plumex::script::compiler {
@@ -78,6 +80,10 @@ TEST(Nesting, EveryRecursiveConstructIsBoundedAndWorksUpToItsBound) {
     }
     EXPECT_TRUE(refusedAsTooDeep(parse(c.source(refused)).messages)) << c.name;
     EXPECT_GE(ok, kMaxNesting / 3) << c.name;
+    // The code generator and the passes walk the deepest tree as well.
+    auto in = ScriptStream::openText(c.source(ok));
+    const CompileResult compiled = compileModule(*in, 0);
+    EXPECT_TRUE(compiled.module) << c.name << ": " << compiled.messages;
   }
 }
 

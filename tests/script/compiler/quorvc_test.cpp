@@ -93,12 +93,48 @@ TEST_F(Quorvc, UsageAndMissingFiles) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "quorvc: can't open the script file: " + (dir_ / "absent.qvs").string() + "\n");
 
-  for (const char* args : {"", "x.qvs", "--ast", "--frob x.qvs", "--ast --tokens x.qvs", "--ast a.qvs b.qvs"}) {
+  for (const char* args : {"", "--ast", "--frob x.qvs", "--ast --tokens x.qvs", "--ast a.qvs b.qvs", "x.qvs -o",
+                           "--ast -g x.qvs", "--dump -o y.qsc x.qsc"}) {
     r = run(args);
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_EQ(r.err.rfind("quorvc: ", 0), 0u) << args;
     EXPECT_EQ(r.out, "") << args;
   }
+}
+
+TEST_F(Quorvc, CompilesToModules) {
+  // The default output sits beside the source with the extension .qsc.
+  const std::string source = script("app.qvs", "function twice(x) { return x * 2; }\ntwice(21);\n");
+  Outcome r = run(source);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::string module = read(dir_ / "app.qsc");
+  ASSERT_GE(module.size(), 56u);
+  EXPECT_EQ(module.substr(0, 4), "QS1b");
+  r = run("--dump " + (dir_ / "app.qsc").string());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("twice"), std::string::npos);
+  EXPECT_NE(r.out.find("ADJUSTARGS"), std::string::npos);
+
+  // -g adds the line table, -o names the output.
+  r = run("-g -o " + (dir_ / "lines.qsc").string() + " " + source);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_GT(read(dir_ / "lines.qsc").size(), module.size());
+  EXPECT_FALSE(fs::exists(dir_ / "lines.qsc.part"));
+
+  // Warnings pass; errors leave no module.
+  r = run("--warn-semicolons -o " + (dir_ / "warn.qsc").string() + " " + script("warn.qvs", "x = 1\n"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "warning: line 0: missing ;\n");
+  EXPECT_TRUE(fs::exists(dir_ / "warn.qsc"));
+  r = run(script("bad.qvs", "while (x) {\n}\ncontinue;\n"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "error: line 2: invalid continue\n");
+  EXPECT_FALSE(fs::exists(dir_ / "bad.qsc"));
+
+  r = run("-o " + (dir_ / "no" / "such" / "dir.qsc").string() + " " + source);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "quorvc: can't write the module file: " + (dir_ / "no" / "such" / "dir.qsc").string() + "\n");
 }
 
 } // namespace
