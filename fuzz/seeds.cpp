@@ -13,6 +13,10 @@
 #include "container/pe/pe_resources.h"
 #include "container/records.h"
 #include "container/settings_record.h"
+#include "script/compiler/code_generator.h"
+#include "script/compiler/module_writer.h"
+#include "script/compiler/optimizer.h"
+#include "script/compiler/parser.h"
 
 namespace fs = std::filesystem;
 using namespace plumex::container;
@@ -68,6 +72,52 @@ Bytes plainImage() {
   put32(section + 20, 0x200);
   put32(section + 36, 0xC0000040);
   return b;
+}
+
+// A script compiled by our own front end, code generator and writer.
+Bytes compiled(std::string_view source, bool lineTable) {
+  using namespace plumex::script::compiler;
+  auto in = ScriptStream::openText(source);
+  auto messages = ScriptStream::openMemory();
+  auto tree = parseProgram(*in, *messages, 0);
+  if (!tree) return {};
+  Diagnostics diagnostics(*messages);
+  InstructionList code = generateCode(*tree, diagnostics);
+  optimize(code);
+  ModuleWriteOptions options;
+  options.lineTable = lineTable;
+  options.sourceName = "seed.qvs";
+  return writeModule(code, options);
+}
+
+// try { f(); } finally {} as the format's documentation lays it out: the
+// finally part entered with one value on the normal path and two on the
+// path that throws again.
+Bytes flaggedFinally() {
+  using namespace plumex::script::compiler;
+  auto op = [](Op o, OperandKind kind = OperandKind::None, std::int64_t v = 0, std::string_view text = {}) {
+    Instruction i;
+    i.op = static_cast<int>(o);
+    i.kind = kind;
+    i.integer = v;
+    i.text = text;
+    return i;
+  };
+  auto label = [](int n) {
+    Instruction i;
+    i.op = kJumpLabel;
+    i.integer = n;
+    return i;
+  };
+  Instruction main;
+  main.op = kFunctionLabel;
+  main.text = ".main";
+  const InstructionList code = {
+      main, op(Op::TRY, OperandKind::Label, 1), op(Op::PUSH0), op(Op::LDGLOBAL, OperandKind::Text, 0, "f"),
+      op(Op::CALL), op(Op::POPN, OperandKind::Integer, 3), op(Op::LEAVETRY, OperandKind::Integer, 1),
+      op(Op::PUSHFALSE), op(Op::JMP, OperandKind::Label, 2), label(1), op(Op::PUSHTRUE), label(2),
+      op(Op::JFRAW, OperandKind::Label, 3), op(Op::THROW), label(3), op(Op::PUSHUNDEF)};
+  return writeModule(code);
 }
 
 } // namespace
@@ -144,5 +194,20 @@ int main(int argc, char** argv) {
       {ResourceId::number(3), ResourceId::number(2), 0x407, {}},
   };
   seed("pe_resources", "resources", addResources(image, resources));
+
+  seed("module_loader", "calls", compiled("function add(a, b) { return a + b; } add(1, 2.5);", false));
+  seed("module_loader", "control",
+       compiled("function f(o) { var s = ''; for (k in o) { switch (k) { case 'a': continue; default: s += k; } }"
+                " while (s.length < 3) s = s + '\xE9'; return s; } f({a: 1, b: [1, , 3]});",
+                true));
+  seed("module_loader", "try",
+       compiled("try { g(); } catch (e if e == 1) { h(); } catch (e) { throw e; } finally { "
+                "try { x = /a+b/gi; } finally { with (o) { y = function () { return arguments[0]; }; } } }",
+                true));
+  Bytes hashLine = bytesOf("#!/usr/bin/env quorv\n");
+  const Bytes plain = compiled("getAdditionalFile(); return true;", false);
+  hashLine.insert(hashLine.end(), plain.begin(), plain.end());
+  seed("module_loader", "hash_line", hashLine);
+  seed("module_loader", "flagged_finally", flaggedFinally());
   return 0;
 }
