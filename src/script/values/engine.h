@@ -51,6 +51,8 @@ struct VmEntries {
   // upward (this, the Integer count, the arguments, the function) and
   // leaves its return value in the result register.
   void (*runFunction)(Engine& engine, Value* thisSlot) = nullptr;
+  // The virtual machine's own state (hook, caches, saved code position).
+  std::shared_ptr<void> state;
   // Makes the value of a regular-expression constant (flags: g 1, i 2,
   // m 4) when a module is loaded; set by the RegExp class.
   Value (*makeRegExp)(Engine& engine, std::u16string_view pattern, int flags) = nullptr;

@@ -51,6 +51,10 @@ public:
 
   std::uint32_t count() const { return static_cast<std::uint32_t>(slots_.size()); }
   const PropertySlot& slot(std::uint32_t i) const { return slots_[i]; }
+  // Direct store into a named slot found before (the virtual machine's
+  // cached stores); never for the "__proto__" slot, whose stores are
+  // checked.
+  void storeFound(std::uint32_t i, const Value& v) { slots_[i].value = v; }
   // The table of the Object held under "__proto__", or null.
   PropertyTable* prototype() const;
   // Whether this table or one on its prototype chain is `target`.

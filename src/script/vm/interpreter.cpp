@@ -1,0 +1,826 @@
+// The interpreter: one dispatch loop over the slots of code records, with
+// script-to-script calls kept inside the loop on the engine's value stack.
+//
+// Registers: pc (the next slot), sp (the first free value; the stack grows
+// toward lower addresses, so the top value is sp[1]) and fp (the frame
+// header). Frame slot k is fp[k + 1] (this, the count, the arguments),
+// local slot k is fp[-4 - k]. Every function's depth was verified when it
+// was loaded, and a call makes room for all of it at once, so pushes are
+// never checked one by one.
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/ansi_text.h"
+#include "script/compiler/opcodes.h"
+#include "script/values/array_record.h"
+#include "script/values/conversions.h"
+#include "script/values/factory.h"
+#include "script/values/function_cell.h"
+#include "script/values/native_cell.h"
+#include "script/values/property_table.h"
+#include "script/values/string_record.h"
+#include "script/vm/operators.h"
+#include "script/vm/property_access.h"
+#include "script/vm/vm_state.h"
+
+namespace plumex::script::vm {
+
+namespace {
+
+using compiler::Op;
+
+// Header slots below the frame pointer.
+constexpr int kInfoSlot = -1;
+constexpr int kWithSlot = -2;
+constexpr int kReturnSlot = -3;
+
+struct TryGuard {
+  Value* sp;
+  Value* fp;
+  const std::int32_t* handler;
+};
+
+Value frameLink(const void* p) { return Value::pointer(Kind::FrameLink, const_cast<void*>(p)); }
+
+Value frameInfo(std::int64_t inserted) {
+  Value v = Value::make(Kind::FrameInfo);
+  v.u.i = inserted;
+  return v;
+}
+
+void warnName(Engine& engine, const char* before, Atom atom) {
+  engine.warn(std::string(before) + engine.atomName(atom) + "\"");
+}
+
+CodeRecord& codeOf(const Value& function) { return *static_cast<CodeRecord*>(function.asFunction()->code()); }
+
+} // namespace
+
+VmState& vmState(Engine& engine) {
+  if (!engine.vm.state) engine.vm.state = std::make_shared<VmState>();
+  return *static_cast<VmState*>(engine.vm.state.get());
+}
+
+void askHostHook(Engine& engine, VmState& vm) {
+  if (!vm.hook) return;
+  if (const int n = vm.hook(2, vm.hookData)) {
+    engine.setErrorText("Runtime error: hook break " + std::to_string(n));
+    throw HookBreak();
+  }
+}
+
+void runFunctionEntry(Engine& engine, Value* thisSlot) {
+  const Value function = thisSlot[2 + thisSlot[1].integerValue()];
+  execute(engine, codeOf(function), thisSlot);
+}
+
+void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
+  VmState& vm = vmState(engine);
+  struct DepthGuard {
+    int& depth;
+    explicit DepthGuard(int& d) : depth(d) { ++depth; }
+    ~DepthGuard() { --depth; }
+  } depthGuard(vm.depth);
+
+  Value* const stackBase = engine.stackBase();
+  const bool warnGlobals = (engine.flags() & 0x200) != 0;
+  std::vector<TryGuard> guards;
+
+  Value* fp = thisSlot - 1;
+  Value* sp = fp - 4;
+  const std::int32_t* pc = entryCode.code.data();
+
+  // Room for a frame of this code below fp, with the reserve left free.
+  auto ensureFrame = [&](const CodeRecord& code, Value* newFp) {
+    if (newFp - stackBase < static_cast<std::ptrdiff_t>(code.maxStack + kFrameHeaderValues + kStackReserve)) {
+      engine.setStackPosition(sp);
+      raiseError(engine, "stack overflow");
+    }
+  };
+  ensureFrame(entryCode, fp);
+  fp[0] = frameLink(nullptr);
+  fp[kInfoSlot] = frameInfo(0);
+  fp[kWithSlot] = frameLink(nullptr);
+  fp[kReturnSlot] = frameLink(nullptr);
+
+#define SAVE()                      \
+  do {                              \
+    engine.setStackPosition(sp);    \
+    vm.pc = pc;                     \
+  } while (0)
+#define CHECKPOINT()                          \
+  do {                                        \
+    if (engine.heap().collectionDue()) {      \
+      SAVE();                                 \
+      engine.collectGarbage();                \
+      askHostHook(engine, vm);                \
+    }                                         \
+  } while (0)
+
+  // The argument count of a call with the callee at sp[depth]: it must
+  // describe values that lie within the caller's own part of the stack.
+  auto argumentCount = [&](int calleeDepth) -> std::int64_t {
+    const Value& count = sp[calleeDepth + 1];
+    const std::int64_t n = count.integerValue();
+    if (!count.is(Kind::Integer) || n < 0 || n > (fp + kReturnSlot) - (sp + calleeDepth + 2)) {
+      SAVE();
+      raiseError(engine, "invalid argument count");
+    }
+    return n;
+  };
+
+  // Enters a script function whose `this` is at sp[1] (already set).
+  auto enter = [&](const Value& function) {
+    CodeRecord& code = codeOf(function);
+    ensureFrame(code, sp);
+    Value* newFp = sp;
+    newFp[0] = frameLink(fp);
+    newFp[kInfoSlot] = frameInfo(0);
+    newFp[kWithSlot] = frameLink(nullptr);
+    newFp[kReturnSlot] = frameLink(pc);
+    fp = newFp;
+    sp = fp - 4;
+    pc = code.code.data();
+  };
+
+  // Calls a native method hook for the receiver at sp[1]; the output slot
+  // is pushed above it. False when the class does not know the name (the
+  // output slot is then gone again).
+  auto callMethodHook = [&](ClassRecord* cls, void* self, Atom name) -> bool {
+    if (!cls || !cls->method) return false;
+    sp[0] = Value::undefined();
+    --sp;
+    SAVE();
+    if (cls->method(engine, *cls, self, name, sp[1], ArgBlock{sp + 3})) return true;
+    ++sp;
+    return false;
+  };
+
+  for (;;) {
+    try {
+#if defined(__GNUC__)
+      // In opcode order, from CALLNAME (33) on.
+      static void* const kLabels[] = {
+          &&L_CALLNAME, &&L_GETNAME, &&L_ADD2, &&L_INC,
+          &&L_JTRAW, &&L_JFRAW, &&L_THROW, &&L_LEAVETRY,
+          &&L_TRY, &&L_LEAVEWITH, &&L_WITH, &&L_GETSLOT,
+          &&L_ADJUSTARGS, &&L_RESERVE, &&L_DELINDEX, &&L_DELPROP,
+          &&L_NEW, &&L_TYPEOF, &&L_RETURN, &&L_CALL,
+          &&L_JMP, &&L_CALLMETHOD, &&L_JTRUE, &&L_JFALSE,
+          &&L_USHR, &&L_SHR, &&L_SHL, &&L_XOR,
+          &&L_OR, &&L_NOT, &&L_AND, &&L_NEG,
+          &&L_MOD, &&L_DIV, &&L_MUL, &&L_ADD,
+          &&L_SUB, &&L_STRICTNE, &&L_STRICTEQ, &&L_GE,
+          &&L_LE, &&L_GT, &&L_LT, &&L_NE,
+          &&L_EQ, &&L_FORINNEXT, &&L_SETINDEX, &&L_GETINDEX,
+          &&L_SETPROP, &&L_GETPROP, &&L_STLOCAL, &&L_LDLOCAL,
+          &&L_STSLOT, &&L_LDSLOT, &&L_STGLOBAL, &&L_LDGLOBAL,
+          &&L_PUSHINT, &&L_PUSH3, &&L_PUSH2, &&L_PUSH1,
+          &&L_PUSH0, &&L_PUSHUNDEF, &&L_PUSHFALSE, &&L_PUSHTRUE,
+          &&L_PUSHNULL, &&L_PUSHCONST, &&L_ROT, &&L_SWAP,
+          &&L_SLIDE, &&L_POPN, &&L_POP, &&L_DUP,
+          &&L_NOP, &&L_END, &&L_HALT, &&L_SETNAME,
+          &&L_DELNAME, &&L_DELGLOBAL, &&L_DELLOCAL, &&L_DELSLOT,
+          &&L_SLIDEW,
+      };
+      static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == compiler::kLastOpcode - compiler::kFirstOpcode + 1);
+// Loaded code holds only opcodes of the set: the loader verified it.
+#define DISPATCH() goto* kLabels[*pc++ - compiler::kFirstOpcode]
+#define CASE(op) L_##op:
+      DISPATCH();
+#else
+#define DISPATCH() continue
+#define CASE(op) case static_cast<int>(Op::op):
+      for (;;) switch (*pc++) {
+      default: goto unimplemented;
+#endif
+
+      CASE(NOP) { DISPATCH(); }
+
+      // ---- Constants and stack shuffling --------------------------------
+      CASE(PUSH0) { *sp-- = Value::integer(0); DISPATCH(); }
+      CASE(PUSH1) { *sp-- = Value::integer(1); DISPATCH(); }
+      CASE(PUSH2) { *sp-- = Value::integer(2); DISPATCH(); }
+      CASE(PUSH3) { *sp-- = Value::integer(3); DISPATCH(); }
+      CASE(PUSHINT) { *sp-- = Value::integer(*pc++); DISPATCH(); }
+      CASE(PUSHUNDEF) { *sp-- = Value::undefined(); DISPATCH(); }
+      CASE(PUSHNULL) { *sp-- = Value::null(); DISPATCH(); }
+      CASE(PUSHTRUE) { *sp-- = Value::boolean(true); DISPATCH(); }
+      CASE(PUSHFALSE) { *sp-- = Value::boolean(false); DISPATCH(); }
+      CASE(PUSHCONST) { *sp-- = engine.constants()[static_cast<std::size_t>(*pc++)]; DISPATCH(); }
+      CASE(DUP) {
+        sp[0] = sp[1];
+        --sp;
+        DISPATCH();
+      }
+      CASE(POP) { ++sp; DISPATCH(); }
+      CASE(POPN) { sp += *pc++; DISPATCH(); }
+      CASE(SLIDE)
+      CASE(SLIDEW) {
+        const Value top = sp[1];
+        sp += *pc++;
+        sp[1] = top;
+        DISPATCH();
+      }
+      CASE(SWAP) {
+        std::swap(sp[1], sp[2]);
+        DISPATCH();
+      }
+      CASE(ROT) {
+        const std::int32_t n = *pc++;
+        if (n >= 2) {
+          const Value top = sp[1];
+          std::memmove(static_cast<void*>(sp + 1), sp + 2, sizeof(Value) * static_cast<std::size_t>(n - 1));
+          sp[n] = top;
+        } else if (n <= -2) {
+          const Value deep = sp[-n];
+          std::memmove(static_cast<void*>(sp + 2), sp + 1, sizeof(Value) * static_cast<std::size_t>(-n - 1));
+          sp[1] = deep;
+        }
+        DISPATCH();
+      }
+      CASE(RESERVE) {
+        for (std::int32_t n = *pc++; n > 0; --n) *sp-- = Value::undefined();
+        DISPATCH();
+      }
+
+      // ---- Variables ----------------------------------------------------
+      CASE(LDLOCAL) { *sp-- = fp[-4 - *pc++]; DISPATCH(); }
+      CASE(STLOCAL) { fp[-4 - *pc++] = *++sp; DISPATCH(); }
+      CASE(LDSLOT) { *sp-- = fp[1 + *pc++]; DISPATCH(); }
+      CASE(STSLOT) { fp[1 + *pc++] = *++sp; DISPATCH(); }
+      CASE(GETSLOT) {
+        // Only the argument loop of the prologue reads slots by a computed
+        // index; anything outside the frame reads Undefined.
+        const Value& k = sp[1];
+        const std::int64_t slots = fp[2].integerValue() + 2 + fp[kInfoSlot].u.i;
+        sp[1] = k.is(Kind::Integer) && k.integerValue() >= 0 && k.integerValue() < slots
+                    ? fp[1 + k.integerValue()]
+                    : Value::undefined();
+        DISPATCH();
+      }
+      CASE(LDGLOBAL) {
+        const Atom name = *pc++;
+        const Value& v = engine.global(name);
+        if (v.is(Kind::Undefined) && warnGlobals) {
+          SAVE();
+          warnName(engine, "Warning: using undefined variable \"", name);
+        }
+        *sp-- = engine.global(name);
+        DISPATCH();
+      }
+      CASE(STGLOBAL) { engine.global(*pc++) = *++sp; DISPATCH(); }
+      CASE(GETNAME) {
+        const Atom name = *pc++;
+        SAVE();
+        bool found = false;
+        if (auto* list = static_cast<ValueList*>(fp[kWithSlot].u.p)) {
+          for (std::size_t i = 0; i < list->values.size() && !found; ++i) {
+            Value v;
+            if (findProperty(engine, list->values[i], name, v)) {
+              *sp-- = v;
+              found = true;
+            }
+          }
+        }
+        if (!found) {
+          const Value v = engine.global(name);
+          if (v.is(Kind::Undefined) && warnGlobals) warnName(engine, "Warning: using undefined variable \"", name);
+          *sp-- = v;
+        }
+        DISPATCH();
+      }
+      CASE(SETNAME) {
+        const Atom name = *pc++;
+        const Value v = *++sp;
+        SAVE();
+        bool stored = false;
+        if (auto* list = static_cast<ValueList*>(fp[kWithSlot].u.p)) {
+          for (std::size_t i = 0; i < list->values.size() && !stored; ++i)
+            stored = setExistingProperty(engine, list->values[i], name, v);
+        }
+        if (!stored) engine.global(name) = v;
+        CHECKPOINT();
+        DISPATCH();
+      }
+      CASE(DELGLOBAL) {
+        const Atom name = *pc++;
+        SAVE();
+        releaseVariable(engine, engine.global(name));
+        sp[1] = Value::undefined();
+        DISPATCH();
+      }
+      CASE(DELLOCAL) {
+        SAVE();
+        releaseVariable(engine, fp[-4 - *pc++]);
+        sp[1] = Value::undefined();
+        DISPATCH();
+      }
+      CASE(DELSLOT) {
+        SAVE();
+        releaseVariable(engine, fp[1 + *pc++]);
+        sp[1] = Value::undefined();
+        DISPATCH();
+      }
+      CASE(DELNAME) {
+        const Atom name = *pc++;
+        if (auto* list = static_cast<ValueList*>(fp[kWithSlot].u.p)) {
+          for (const Value& o : list->values) {
+            if (o.is(Kind::Object) && o.asObject()->findSlot(name) >= 0) {
+              o.asObject()->remove(name);
+              break;
+            }
+          }
+        }
+        sp[1] = Value::undefined();
+        DISPATCH();
+      }
+
+      // ---- Properties and indexing ----------------------------------------
+      CASE(GETPROP) {
+        const Atom name = *pc;
+        const Value& o = sp[1];
+        if (o.is(Kind::Object)) {
+          const PropertyTable* t = o.asObject();
+          VmState::PropertyHint& hint = vm.hints[(reinterpret_cast<std::uintptr_t>(pc) >> 2) % VmState::kHints];
+          if (hint.pc == pc && hint.slot < t->count() && t->slot(hint.slot).atom == name) {
+            sp[1] = t->slot(hint.slot).value;
+            ++pc;
+            DISPATCH();
+          }
+          const std::int32_t s = t->findSlot(name);
+          if (s >= 0) {
+            hint = {pc, static_cast<std::uint32_t>(s)};
+            sp[1] = t->slot(static_cast<std::uint32_t>(s)).value;
+            ++pc;
+            DISPATCH();
+          }
+        }
+        ++pc;
+        SAVE();
+        sp[1] = getProperty(engine, sp[1], name);
+        DISPATCH();
+      }
+      CASE(SETPROP) {
+        const Atom name = *pc;
+        const Value& o = sp[1];
+        if (o.is(Kind::Object) && name != kAtomProto) {
+          PropertyTable* t = o.asObject();
+          VmState::PropertyHint& hint = vm.hints[(reinterpret_cast<std::uintptr_t>(pc) >> 2) % VmState::kHints];
+          std::int32_t s = -1;
+          if (hint.pc == pc && hint.slot < t->count() && t->slot(hint.slot).atom == name)
+            s = static_cast<std::int32_t>(hint.slot);
+          else if ((s = t->findSlot(name)) >= 0)
+            hint = {pc, static_cast<std::uint32_t>(s)};
+          if (s >= 0) {
+            t->storeFound(static_cast<std::uint32_t>(s), sp[2]);
+            sp += 2;
+            ++pc;
+            DISPATCH();
+          }
+        }
+        ++pc;
+        SAVE();
+        setProperty(engine, sp[1], name, sp[2]);
+        sp += 2;
+        CHECKPOINT();
+        DISPATCH();
+      }
+      CASE(GETINDEX) {
+        const Value& o = sp[2];
+        const Value& k = sp[1];
+        if (o.is(Kind::Array) && k.is(Kind::Integer)) {
+          const ArrayRecord& a = *o.asArray();
+          const std::int64_t i = k.integerValue();
+          if (i >= 0 && static_cast<std::uint64_t>(i) < a.length && i <= 0xFFFFFFFFll) {
+            const Value* e = a.get(static_cast<std::uint64_t>(i));
+            sp[2] = e ? *e : Value::undefined();
+            ++sp;
+            DISPATCH();
+          }
+        }
+        SAVE();
+        sp[2] = getIndex(engine, sp[2], sp[1]);
+        ++sp;
+        DISPATCH();
+      }
+      CASE(SETINDEX) {
+        SAVE();
+        setIndex(engine, sp[2], sp[1], sp[3]);
+        sp += 3;
+        CHECKPOINT();
+        DISPATCH();
+      }
+      CASE(DELPROP) {
+        deleteProperty(engine, sp[1], *pc++);
+        sp[1] = Value::undefined();
+        DISPATCH();
+      }
+      CASE(DELINDEX) {
+        SAVE();
+        deleteIndex(engine, sp[2], sp[1]);
+        ++sp;
+        sp[1] = Value::undefined();
+        DISPATCH();
+      }
+      CASE(FORINNEXT) {
+        SAVE();
+        Value item;
+        const bool found = forInItem(engine, sp[2], sp[1].integerValue(), item);
+        sp[2] = item;
+        sp[1] = Value::boolean(found);
+        DISPATCH();
+      }
+
+      // ---- Arithmetic -----------------------------------------------------
+#define BINARY(op, intExpr, slow)                                               \
+  CASE(op) {                                                                    \
+    const Value& a = sp[2];                                                     \
+    const Value& b = sp[1];                                                     \
+    if (a.is(Kind::Integer) && b.is(Kind::Integer)) {                           \
+      const std::int64_t x = a.integerValue();                                  \
+      const std::int64_t y = b.integerValue();                                  \
+      (void)x;                                                                  \
+      (void)y;                                                                  \
+      sp[2] = intExpr;                                                          \
+    } else {                                                                    \
+      SAVE();                                                                   \
+      sp[2] = slow;                                                             \
+    }                                                                           \
+    ++sp;                                                                       \
+    DISPATCH();                                                                 \
+  }
+      CASE(ADD) {
+        const Value& a = sp[2];
+        const Value& b = sp[1];
+        if (a.is(Kind::Integer) && b.is(Kind::Integer)) {
+          sp[2] = Value::integer(static_cast<std::int64_t>(static_cast<std::uint64_t>(a.integerValue()) +
+                                                           static_cast<std::uint64_t>(b.integerValue())));
+          ++sp;
+          DISPATCH();
+        }
+        if (a.is(Kind::Float) && b.is(Kind::Float)) {
+          sp[2] = Value::number(a.floatValue() + b.floatValue());
+          ++sp;
+          DISPATCH();
+        }
+        SAVE();
+        const bool strings = a.is(Kind::String) || b.is(Kind::String);
+        sp[2] = add(engine, a, b);
+        ++sp;
+        if (strings) CHECKPOINT();
+        DISPATCH();
+      }
+      BINARY(SUB, Value::integer(static_cast<std::int64_t>(static_cast<std::uint64_t>(x) - static_cast<std::uint64_t>(y))),
+             subtract(engine, a, b))
+      BINARY(MUL, Value::integer(static_cast<std::int64_t>(static_cast<std::uint64_t>(x) * static_cast<std::uint64_t>(y))),
+             multiply(engine, a, b))
+      BINARY(DIV, divide(engine, a, b), divide(engine, a, b))
+      BINARY(MOD, (y == 0 ? Value::nan() : y == -1 ? Value::integer(0) : Value::integer(x % y)), modulo(engine, a, b))
+      BINARY(AND, Value::integer(x & y), bitwise(engine, BitOp::And, a, b))
+      BINARY(OR, Value::integer(x | y), bitwise(engine, BitOp::Or, a, b))
+      BINARY(XOR, Value::integer(x ^ y), bitwise(engine, BitOp::Xor, a, b))
+      BINARY(SHL, shiftLeft(engine, a, b), shiftLeft(engine, a, b))
+      BINARY(SHR, shiftRight(engine, a, b), shiftRight(engine, a, b))
+      BINARY(USHR, shiftRightUnsigned(engine, a, b), shiftRightUnsigned(engine, a, b))
+      BINARY(LT, Value::boolean(x < y), compare(engine, Relation::Less, a, b))
+      BINARY(GT, Value::boolean(x > y), compare(engine, Relation::Greater, a, b))
+      BINARY(LE, Value::boolean(x <= y), compare(engine, Relation::LessEqual, a, b))
+      BINARY(GE, Value::boolean(x >= y), compare(engine, Relation::GreaterEqual, a, b))
+      BINARY(EQ, Value::boolean(x == y), Value::boolean(looseEquals(engine, a, b)))
+      BINARY(NE, Value::boolean(x != y), Value::boolean(!looseEquals(engine, a, b)))
+      BINARY(STRICTEQ, Value::boolean(x == y), Value::boolean(strictEquals(a, b)))
+      BINARY(STRICTNE, Value::boolean(x != y), Value::boolean(!strictEquals(a, b)))
+#undef BINARY
+      CASE(NEG) {
+        if (sp[1].is(Kind::Integer)) {
+          sp[1].u.i = static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(sp[1].u.i));
+        } else {
+          SAVE();
+          sp[1] = negate(engine, sp[1]);
+        }
+        DISPATCH();
+      }
+      CASE(NOT) { sp[1] = Value::boolean(!truthy(sp[1])); DISPATCH(); }
+      CASE(TYPEOF) {
+        SAVE();
+        sp[1] = typeOf(engine, sp[1]);
+        CHECKPOINT();
+        DISPATCH();
+      }
+      CASE(INC)
+      CASE(ADD2) {
+        // A counter the compiler keeps as an Integer; the payload of a
+        // value that refers to the heap is never touched.
+        const std::int64_t step = pc[-1] == static_cast<int>(Op::INC) ? 1 : 2;
+        if (sp[1].refersToHeap()) {
+          SAVE();
+          raiseError(engine, "invalid operand");
+        }
+        sp[1].u.i = static_cast<std::int64_t>(static_cast<std::uint64_t>(sp[1].u.i) + static_cast<std::uint64_t>(step));
+        DISPATCH();
+      }
+
+      // ---- Jumps ------------------------------------------------------------
+#define JUMP_IF(cond)                                             \
+  {                                                               \
+    const std::int32_t offset = *pc++;                            \
+    const bool taken = (cond);                                    \
+    ++sp;                                                         \
+    if (taken) {                                                  \
+      pc += offset;                                               \
+      if (offset < 0 && vm.hook && --vm.hookCountdown == 0) {     \
+        vm.hookCountdown = VmState::kHookInterval;                \
+        SAVE();                                                   \
+        askHostHook(engine, vm);                                  \
+      }                                                           \
+    }                                                             \
+    DISPATCH();                                                   \
+  }
+      CASE(JMP) {
+        const std::int32_t offset = *pc++;
+        pc += offset;
+        if (offset < 0 && vm.hook && --vm.hookCountdown == 0) {
+          vm.hookCountdown = VmState::kHookInterval;
+          SAVE();
+          askHostHook(engine, vm);
+        }
+        DISPATCH();
+      }
+      CASE(JTRUE) JUMP_IF(truthy(sp[1]))
+      CASE(JFALSE) JUMP_IF(!truthy(sp[1]))
+      CASE(JTRAW) JUMP_IF(sp[1].u.i32 != 0)
+      CASE(JFRAW) JUMP_IF(sp[1].u.i32 == 0)
+#undef JUMP_IF
+
+      // ---- with ---------------------------------------------------------------
+      CASE(WITH) {
+        auto* list = static_cast<ValueList*>(fp[kWithSlot].u.p);
+        if (!list) {
+          SAVE();
+          list = engine.heap().make<ValueList>();
+          fp[kWithSlot] = frameLink(list);
+        }
+        list->values.push_back(sp[1]);
+        ++sp;
+        DISPATCH();
+      }
+      CASE(LEAVEWITH) {
+        const std::int32_t n = *pc++;
+        if (auto* list = static_cast<ValueList*>(fp[kWithSlot].u.p)) {
+          const std::size_t drop = std::min<std::size_t>(list->values.size(), static_cast<std::size_t>(std::max(n, 0)));
+          list->values.resize(list->values.size() - drop);
+        }
+        DISPATCH();
+      }
+
+      // ---- Exceptions -----------------------------------------------------------
+      CASE(TRY) {
+        const std::int32_t offset = *pc++;
+        guards.push_back({sp, fp, pc + offset});
+        DISPATCH();
+      }
+      CASE(LEAVETRY) {
+        const std::int32_t n = *pc++;
+        guards.resize(guards.size() - std::min<std::size_t>(guards.size(), static_cast<std::size_t>(std::max(n, 0))));
+        DISPATCH();
+      }
+      CASE(THROW) {
+        const Value thrown = sp[1];
+        if (!guards.empty()) {
+          const TryGuard g = guards.back();
+          guards.pop_back();
+          sp = g.sp;
+          fp = g.fp;
+          *sp-- = thrown;
+          pc = g.handler;
+          DISPATCH();
+        }
+        ++sp;
+        SAVE();
+        engine.push(thrown);
+        const Value text = toStringValue(engine, thrown);
+        std::string ansi = utf16ToAnsi(text.asString()->view());
+        if (ansi.size() > kErrorTextLimit) ansi.resize(kErrorTextLimit);
+        raiseError(engine, ansi);
+      }
+
+      // ---- Calls ------------------------------------------------------------------
+      CASE(CALL) {
+        const Value f = sp[1];
+        argumentCount(1);
+        sp[1] = Value::null();
+        if (f.is(Kind::Function)) {
+          enter(f);
+          DISPATCH();
+        }
+        sp[0] = Value::undefined();
+        --sp;
+        if (f.is(Kind::Native) && f.asNative()->classRecord()->call && !f.asNative()->isClosed()) {
+          NativeCell& cell = *f.asNative();
+          SAVE();
+          cell.classRecord()->call(engine, *cell.classRecord(), cell.instance(), sp[1], ArgBlock{sp + 3});
+          CHECKPOINT();
+        } else {
+          SAVE();
+          engine.warn("Warning: call a undefined function");
+        }
+        DISPATCH();
+      }
+      CASE(CALLMETHOD) {
+        const Atom name = *pc++;
+        const Value receiver = sp[1];
+        argumentCount(1);
+        if (receiver.is(Kind::Object)) {
+          Value method;
+          if (receiver.asObject()->get(name, method) && method.is(Kind::Function)) {
+            enter(method);
+            DISPATCH();
+          }
+          if (callMethodHook(engine.classForKind(Kind::Object), const_cast<Value*>(&sp[1]), name)) {
+            CHECKPOINT();
+            DISPATCH();
+          }
+        } else {
+          ClassRecord* cls = classOf(engine, receiver);
+          void* self = receiver.is(Kind::Native) ? receiver.asNative()->instance() : static_cast<void*>(sp + 1);
+          if (callMethodHook(cls, self, name)) {
+            CHECKPOINT();
+            DISPATCH();
+          }
+          Value method;
+          PropertyTable* t = methodTable(engine, receiver);
+          if (t && t->get(name, method) && method.is(Kind::Function)) {
+            enter(method);
+            DISPATCH();
+          }
+        }
+        sp[0] = Value::undefined();
+        --sp;
+        SAVE();
+        warnName(engine, "Warning: unknown method \"", name);
+        DISPATCH();
+      }
+      CASE(CALLNAME) {
+        const Atom name = *pc++;
+        const Value fallback = sp[1];
+        argumentCount(1);
+        if (auto* list = static_cast<ValueList*>(fp[kWithSlot].u.p)) {
+          // Outermost `with` first; the list may change under a call, so
+          // each object is copied out before it is asked.
+          for (std::size_t i = 0; i < list->values.size(); ++i) {
+            const Value o = list->values[i];
+            Value method;
+            if (o.is(Kind::Object)) {
+              if (o.asObject()->get(name, method) && method.is(Kind::Function)) {
+                sp[1] = o;
+                enter(method);
+                goto call_name_done;
+              }
+              continue;
+            }
+            sp[1] = o;
+            ClassRecord* cls = classOf(engine, o);
+            void* self = o.is(Kind::Native) ? o.asNative()->instance() : static_cast<void*>(sp + 1);
+            if (callMethodHook(cls, self, name)) {
+              CHECKPOINT();
+              goto call_name_done;
+            }
+            if (!o.is(Kind::Native)) {
+              PropertyTable* t = methodTable(engine, o);
+              if (t && t->get(name, method) && method.is(Kind::Function)) {
+                enter(method);
+                goto call_name_done;
+              }
+            }
+          }
+        }
+        sp[1] = Value::null();
+        if (fallback.is(Kind::Function)) {
+          enter(fallback);
+        } else {
+          sp[0] = Value::undefined();
+          --sp;
+          SAVE();
+          if (fallback.is(Kind::Native) && fallback.asNative()->classRecord()->call &&
+              !fallback.asNative()->isClosed()) {
+            NativeCell& cell = *fallback.asNative();
+            cell.classRecord()->call(engine, *cell.classRecord(), cell.instance(), sp[1], ArgBlock{sp + 3});
+            CHECKPOINT();
+          } else {
+            engine.warn("Warning: call a undefined function");
+          }
+        }
+      call_name_done:
+        DISPATCH();
+      }
+      CASE(NEW) {
+        const Value c = sp[1];
+        argumentCount(1);
+        if (c.is(Kind::Function)) {
+          SAVE();
+          FunctionCell& f = *c.asFunction();
+          if (!f.table()) {
+            ClassRecord* objectClass = engine.classForKind(Kind::Object);
+            f.setTable(objectClass && objectClass->prototype ? newTableOver(engine, objectClass->prototype)
+                                                             : newTable(engine));
+          }
+          sp[1] = Value::object(newTableOver(engine, f.table()));
+          enter(c);
+          DISPATCH();
+        }
+        ClassRecord* cls = classOf(engine, c);
+        sp[0] = Value::undefined();
+        --sp;
+        SAVE();
+        if (cls && cls->construct && !(c.is(Kind::Native) && c.asNative()->isClosed())) {
+          cls->construct(engine, *cls, ArgBlock{sp + 3}, sp[1]);
+          sp[2] = sp[1];
+          CHECKPOINT();
+        } else {
+          engine.warn("Warning: invalid constructor");
+          sp[2] = Value::null();
+        }
+        DISPATCH();
+      }
+      CASE(ADJUSTARGS) {
+        const std::int32_t n = *pc++;
+        ++sp;
+        const std::int64_t m = fp[2].integerValue() + 2;
+        if (m < n) {
+          // Missing arguments: the frame moves down to make their slots.
+          const std::int64_t d = n - m;
+          Value* from = sp + 1;
+          const std::size_t count = static_cast<std::size_t>((fp + m) - from + 1);
+          std::memmove(static_cast<void*>(from - d), from, count * sizeof(Value));
+          fp -= d;
+          sp -= d;
+          for (std::int64_t k = m; k < n; ++k) fp[1 + k] = Value::undefined();
+          fp[kInfoSlot].u.i = d;
+        }
+        DISPATCH();
+      }
+      CASE(RETURN) {
+        const Value v = sp[1];
+        Value* caller = static_cast<Value*>(fp[0].u.p);
+        if (!caller) {
+          SAVE();
+          engine.setStackPosition(sp + 1);
+          engine.result = v;
+          goto leave;
+        }
+        Value* base = fp + fp[kInfoSlot].u.i;
+        pc = static_cast<const std::int32_t*>(fp[kReturnSlot].u.p);
+        *base = v;
+        sp = base - 1;
+        fp = caller;
+        DISPATCH();
+      }
+      CASE(END) {
+        engine.result = sp[1];
+        SAVE();
+        goto leave;
+      }
+      CASE(HALT) { goto unimplemented; }
+
+#if !defined(__GNUC__)
+      }
+#endif
+    unimplemented:
+      SAVE();
+      raiseError(engine, "Unimplemented Quorv Script bytecode");
+    leave:
+      // Finalisers of what died during the run get their chance when the
+      // outermost entry ends, not after every callback from native code.
+      if (vm.depth == 1) engine.collectAtExit();
+      return;
+    } catch (const HookBreak&) {
+      throw;
+    } catch (const ScriptError&) {
+      if (guards.empty()) throw;
+    } catch (const std::bad_alloc&) {
+      engine.setErrorText("Runtime error: Out of memory");
+      if (guards.empty()) throw ScriptError();
+    }
+    // A runtime error inside a try: its handler receives the error text.
+    const TryGuard g = guards.back();
+    guards.pop_back();
+    sp = g.sp;
+    fp = g.fp;
+    pc = g.handler;
+    engine.setStackPosition(sp);
+    const Value text = makeString(engine, engine.errorText());
+    engine.clearErrorText();
+    *sp-- = text;
+  }
+#undef SAVE
+#undef CHECKPOINT
+#undef DISPATCH
+#undef CASE
+}
+
+} // namespace plumex::script::vm
