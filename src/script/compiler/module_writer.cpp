@@ -60,10 +60,11 @@ public:
     std::memcpy(&bits, &v, sizeof bits);
     // The text alone would join doubles that differ beyond its 30
     // decimals (1e-40 and 2e-40); the bit pattern keeps them apart.
-    const int n = std::snprintf(nullptr, 0, "%.30f", v);
-    std::string key(static_cast<std::size_t>(n) + 1, '\0');
-    std::snprintf(key.data(), key.size(), "%.30f", v);
-    key.resize(static_cast<std::size_t>(n));
+    // The longest "%.30f" text of a double: 309 digits, the point, 30
+    // decimals and a sign.
+    char text[400];
+    const int n = std::snprintf(text, sizeof text, "%.30f", v);
+    std::string key(text, static_cast<std::size_t>(n > 0 ? n : 0));
     for (int i = 0; i < 8; ++i) key += static_cast<char>(bits >> (8 * i));
     return add(ConstantType::Float, std::move(key), [&](Bytes& out) {
       for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
