@@ -2,8 +2,8 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <unordered_map>
-#include <unordered_set>
+#include <algorithm>
+#include <vector>
 
 namespace plumex::script::compiler {
 
@@ -56,6 +56,29 @@ bool discardedDup(const InstructionList& code, std::size_t at, std::size_t& pop)
   return false;
 }
 
+// Jump labels are numbered densely within a function: tables indexed by
+// label number beat hash sets here.
+struct LabelRange {
+  std::int64_t first = 0;
+  std::size_t size = 0;
+
+  explicit LabelRange(const InstructionList& code) {
+    std::int64_t low = 0, high = -1;
+    for (const Instruction& i : code) {
+      if (i.kind != OperandKind::Label) continue;
+      if (high < low) {
+        low = high = i.integer;
+      } else {
+        low = std::min(low, i.integer);
+        high = std::max(high, i.integer);
+      }
+    }
+    first = low;
+    size = high < low ? 0 : static_cast<std::size_t>(high - low + 1);
+  }
+  std::size_t operator()(std::int64_t label) const { return static_cast<std::size_t>(label - first); }
+};
+
 void removeMarked(InstructionList& code, std::vector<bool>& removed) {
   std::size_t out = 0;
   for (std::size_t i = 0; i < code.size(); ++i)
@@ -97,22 +120,27 @@ void peephole(InstructionList& code) {
 }
 
 void threadJumps(InstructionList& code) {
-  // For each label, the JMP that follows it (past further labels), if any.
-  std::unordered_map<std::int64_t, std::int64_t> forward;
+  // For each label, the target of the JMP that follows it (past further
+  // labels), if any.
+  const LabelRange labels(code);
+  std::vector<std::int64_t> forward(labels.size, 0);
+  std::vector<bool> hasForward(labels.size, false);
   for (std::size_t i = 0; i < code.size(); ++i) {
     if (!code[i].isJumpLabel()) continue;
     std::size_t j = i + 1;
     while (j < code.size() && code[j].isJumpLabel()) ++j;
-    if (j < code.size() && is(code[j], Op::JMP)) forward[code[i].integer] = code[j].integer;
+    if (j < code.size() && is(code[j], Op::JMP)) {
+      forward[labels(code[i].integer)] = code[j].integer;
+      hasForward[labels(code[i].integer)] = true;
+    }
   }
   for (Instruction& i : code) {
     if (!isJumpInstruction(i)) continue;
     // Follow the chain, stopping at a cycle.
     std::int64_t target = i.integer;
-    for (std::size_t steps = 0; steps <= forward.size(); ++steps) {
-      auto it = forward.find(target);
-      if (it == forward.end() || it->second == target) break;
-      target = it->second;
+    for (std::size_t steps = 0; steps <= labels.size; ++steps) {
+      if (!hasForward[labels(target)] || forward[labels(target)] == target) break;
+      target = forward[labels(target)];
     }
     i.integer = target;
   }
@@ -129,15 +157,16 @@ std::uint32_t bit(const Instruction& i) { return std::uint32_t{1} << i.integer; 
 // Store-load elimination within one function: [begin, end).
 void eliminateInFunction(InstructionList& code, std::size_t begin, std::size_t end,
                          std::vector<bool>& removed) {
-  std::unordered_map<std::int64_t, std::size_t> labelAt;
+  const LabelRange labels(code);
+  std::vector<std::size_t> labelAt(labels.size, end);
   for (std::size_t i = begin; i < end; ++i)
-    if (code[i].isJumpLabel()) labelAt[code[i].integer] = i;
+    if (code[i].isJumpLabel()) labelAt[labels(code[i].integer)] = i;
   // liveIn[i]: locals read before being written from instruction i on.
   std::vector<std::uint32_t> liveIn(end - begin, 0);
   auto in = [&](std::size_t i) -> std::uint32_t& { return liveIn[i - begin]; };
   auto labelLive = [&](std::int64_t label) -> std::uint32_t {
-    auto it = labelAt.find(label);
-    return it == labelAt.end() ? 0 : in(it->second);
+    const std::size_t at = labelAt[labels(label)];
+    return at == end ? 0 : in(at);
   };
   // A handler may run after any instruction of its try body; what any
   // handler reads is taken as read everywhere in the function.
@@ -203,11 +232,12 @@ bool deadCodePass(InstructionList& code) {
   std::vector<bool> removed(code.size(), false);
   bool changed = false;
 
-  std::unordered_set<std::int64_t> referenced;
+  const LabelRange labels(code);
+  std::vector<bool> referenced(labels.size, false);
   for (const Instruction& i : code)
-    if (isJumpInstruction(i)) referenced.insert(i.integer);
+    if (isJumpInstruction(i)) referenced[labels(i.integer)] = true;
   for (std::size_t i = 0; i < code.size(); ++i) {
-    if (code[i].isJumpLabel() && !referenced.count(code[i].integer)) removed[i] = changed = true;
+    if (code[i].isJumpLabel() && !referenced[labels(code[i].integer)]) removed[i] = changed = true;
   }
 
   for (std::size_t i = 0; i < code.size(); ++i) {
@@ -238,11 +268,25 @@ void removeDeadCode(InstructionList& code) {
   }
 }
 
+// Function by function: each pass then works on a small list that stays
+// in the cache, and dead code is searched again only where it was found.
 void optimize(InstructionList& code) {
-  peephole(code);
-  threadJumps(code);
-  eliminateStoreLoads(code);
-  removeDeadCode(code);
+  InstructionList out;
+  out.reserve(code.size());
+  InstructionList function;
+  std::size_t begin = 0;
+  while (begin < code.size()) {
+    std::size_t end = begin + 1;
+    while (end < code.size() && code[end].op != kFunctionLabel) ++end;
+    function.assign(code.begin() + static_cast<std::ptrdiff_t>(begin), code.begin() + static_cast<std::ptrdiff_t>(end));
+    peephole(function);
+    threadJumps(function);
+    eliminateStoreLoads(function);
+    removeDeadCode(function);
+    out.insert(out.end(), function.begin(), function.end());
+    begin = end;
+  }
+  code = std::move(out);
 }
 
 } // namespace plumex::script::compiler
