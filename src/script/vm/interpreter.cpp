@@ -636,8 +636,17 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
         const Value receiver = sp[1];
         argumentCount(1);
         if (receiver.is(Kind::Object)) {
+          const PropertyTable* t = receiver.asObject();
+          VmState::PropertyHint& hint = vm.hints[(reinterpret_cast<std::uintptr_t>(pc - 1) >> 2) % VmState::kHints];
+          if (hint.pc == pc - 1 && hint.slot < t->count() && t->slot(hint.slot).atom == name &&
+              t->slot(hint.slot).value.is(Kind::Function)) {
+            const Value method = t->slot(hint.slot).value;
+            enter(method);
+            DISPATCH();
+          }
+          if (const std::int32_t s = t->findSlot(name); s >= 0) hint = {pc - 1, static_cast<std::uint32_t>(s)};
           Value method;
-          if (receiver.asObject()->get(name, method) && method.is(Kind::Function)) {
+          if (t->get(name, method) && method.is(Kind::Function)) {
             enter(method);
             DISPATCH();
           }
