@@ -1,0 +1,17 @@
+#pragma once
+// Registration routines of the built-in classes and global functions. The
+// engine's setup calls them once each, in the engine's registration
+// order. Object, Function and Array also become the classes of their
+// kinds of value.
+
+#include "script/values/engine.h"
+
+namespace plumex::script::builtins {
+
+void registerObjectClass(Engine& engine);
+void registerFunctionClass(Engine& engine);
+void registerArrayClass(Engine& engine);
+// The global "trace".
+void registerTraceFunction(Engine& engine);
+
+} // namespace plumex::script::builtins
