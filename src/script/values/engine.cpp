@@ -191,6 +191,12 @@ bool callValue(Engine& engine, const Value& thisRef, const Value& functionRef,
     engine.setErrorText("Warning: call a undefined function");
     return false;
   }
+  if (engine.heap().finalizing()) {
+    // A finaliser asked for script while dead cells are being released.
+    engine.result = Value::undefined();
+    engine.setErrorText("Runtime error: no script runs while objects are released");
+    return false;
+  }
   return runProtected(engine, [&] {
     // The call's values live on the value stack, where the collector sees
     // them: the function, the arguments last first, the count, this.

@@ -50,9 +50,12 @@ void Heap::releaseAll() {
 }
 
 void Heap::finalizeAndFree(Cell* dead) {
+  const bool outer = !finalizing_;
+  finalizing_ = true;
   for (FinalizeOrder order : {FinalizeOrder::Instance, FinalizeOrder::Class})
     for (Cell* c = dead; c; c = c->next_)
       if (c->finalizeOrder() == order) c->finalize(*this);
+  if (outer) finalizing_ = false;
   while (dead) {
     Cell* next = dead->next_;
     delete dead;

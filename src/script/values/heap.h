@@ -63,12 +63,16 @@ public:
   void releaseAll();
 
   const HeapStats& stats() const { return stats_; }
+  // True while finalisers run: the cells being released must not reach
+  // script, so no script may run then.
+  bool finalizing() const { return finalizing_; }
 
 private:
   void finalizeAndFree(Cell* dead);
 
   Cell* head_ = nullptr;
   std::size_t finalisable_ = 0;
+  bool finalizing_ = false;
   HeapStats stats_{0, 0, kMinThreshold, 0, 0};
 };
 

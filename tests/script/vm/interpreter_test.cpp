@@ -196,6 +196,28 @@ TEST_F(Interpreter, NativeCallbacks) {
   EXPECT_EQ(r.result, as("true 7", kString));
 }
 
+// A native object whose finaliser tries to run script.
+struct Reaper {
+  Engine* engine;
+  bool* called;
+};
+
+TEST_F(Interpreter, FinalisersCannotRunScript) {
+  ASSERT_TRUE(run("function onRelease() { released = true; }").ok);
+  ClassRecord* cls = newClass(*engine_);
+  cls->finalizeInstance = [](ClassRecord&, void* p) {
+    auto* r = static_cast<Reaper*>(p);
+    const Value f = r->engine->global(r->engine->internAnsi("onRelease"));
+    *r->called = callValue(*r->engine, Value::null(), f, {});
+    delete r;
+  };
+  bool called = true;
+  newNative(*engine_, cls, new Reaper{engine_.get(), &called});
+  engine_->collectGarbage();
+  EXPECT_FALSE(called);
+  EXPECT_EQ(run("typeof released").result, as("undefined", kString));
+}
+
 int stopAfterThree(int, void* data) { return ++*static_cast<int*>(data) >= 3 ? 42 : 0; }
 
 TEST(InterpreterHook, StopsARunawayLoopAndNoTryCatchesIt) {
