@@ -106,6 +106,9 @@ Value joinArray(Engine& engine, ArrayRecord& array, std::u16string_view separato
   const std::u16string sep(separator);
   auto& busy = engine.joinsInProgress();
   if (std::find(busy.begin(), busy.end(), &array) != busy.end()) return newString(engine, {});
+  // Arrays nested inside arrays recurse here; the bound keeps that well
+  // inside a 1 MiB thread stack.
+  if (busy.size() >= kMaxJoinDepth) raiseError(engine, "stack overflow");
   busy.push_back(&array);
   struct Leave {
     std::vector<const Cell*>& busy;

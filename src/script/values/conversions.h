@@ -38,6 +38,8 @@ Value numberFromText(std::u16string_view text);
 // Undefined and Null add "undefined". An array met again inside its own
 // join adds nothing, so cycles end.
 Value joinArray(Engine& engine, ArrayRecord& array, std::u16string_view sep);
+// Joins nested deeper than this raise "stack overflow".
+inline constexpr std::size_t kMaxJoinDepth = 1000;
 
 // The text of a String value (empty for other kinds).
 std::u16string_view stringText(const Value& v);

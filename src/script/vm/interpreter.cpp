@@ -85,6 +85,13 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
     explicit DepthGuard(int& d) : depth(d) { ++depth; }
     ~DepthGuard() { --depth; }
   } depthGuard(vm.depth);
+  // Script that native code runs (a toString, a callback) may run native
+  // code that runs script again; each turn takes thread stack, so the
+  // nesting is bounded well inside a 1 MiB stack.
+  if (vm.depth > VmState::kMaxNesting) {
+    engine.setStackPosition(thisSlot - 1);
+    raiseError(engine, "stack overflow");
+  }
 
   Value* const stackBase = engine.stackBase();
   const bool warnGlobals = (engine.flags() & 0x200) != 0;

@@ -38,6 +38,8 @@ struct VmState {
   std::array<PropertyHint, kHints> hints{};
 
   static constexpr std::uint32_t kHookInterval = 1u << 16;
+  // Interpreter invocations that may be running inside each other.
+  static constexpr int kMaxNesting = 100;
 };
 
 VmState& vmState(Engine& engine);

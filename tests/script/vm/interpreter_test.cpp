@@ -194,6 +194,11 @@ TEST_F(Interpreter, NativeCallbacks) {
   EXPECT_EQ(r.result, as("none false", kString));
   r = run("function good() { n = 7; } callBack(good) + ' ' + n");
   EXPECT_EQ(r.result, as("true 7", kString));
+  // Script and native code calling each other without end stop at a
+  // bounded depth instead of exhausting the thread's stack.
+  r = run("depth = 0; function again() { depth++; return callBack(again); } again(); depth");
+  EXPECT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.result, as("100", kInteger));
 }
 
 // A native object whose finaliser tries to run script.
