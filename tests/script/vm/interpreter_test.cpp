@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/ansi_text.h"
+#include "script/builtins/builtins.h"
 #include "script/values/conversions.h"
 #include "script/values/factory.h"
 #include "script/values/native_cell.h"
@@ -36,7 +37,13 @@ std::string describe(Engine& engine, const Value& v) {
 class Interpreter : public ::testing::Test {
 protected:
   void SetUp() override {
-    engine_ = createEngine();
+    EngineSetup setup;
+    setup.registerClasses = [](Engine& e) {
+      builtins::registerArrayClass(e);
+      builtins::registerFunctionClass(e);
+      builtins::registerObjectClass(e);
+    };
+    engine_ = createEngine(setup);
     ASSERT_TRUE(engine_);
     engine_->setWarningSink(collectWarning, &warnings_);
   }
@@ -105,6 +112,14 @@ TEST_F(Interpreter, FunctionsAndControlFlow) {
   } cases[] = {
       {"function fib(n) { if (n < 2) return n; return fib(n - 1) + fib(n - 2); } fib(20)", as("6765", kInteger)},
       {"f(); function f() { return 1; }", as("1", kInteger)},
+      {"function f(a) { return arguments.length * 10 + arguments[2]; } f(1, 2, 3)", as("33", kInteger)},
+      {"function f() { function g() { return 2; } } f(); typeof g + ' ' + f.g()", as("undefined 2", kString)},
+      {"function P(x) { this.x = x; } P.get = function () { return this.x; }; p = new P(4); p.get()",
+       as("4", kInteger)},
+      {"a = [3, 1, 2]; s = 0; for (v in a) s = s * 10 + v; s", as("312", kInteger)},
+      // Literal properties are stored last first, and for-in follows the
+      // order of storing.
+      {"o = {b: 1, a: 2}; o.c = 3; s = ''; for (k in o) s += k; s", as("abc", kString)},
       {"function f(a, b) { return b; } f(1)", as("undefined", kUndefined)},
       {"x = 1; function f() { y = x; var x = 2; return y; } f()", as("1", kInteger)},
       {"s = 0; for (i = 0; i < 10; i++) { if (i == 3) continue; if (i == 6) break; s += i; } s",
