@@ -129,10 +129,11 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
   } while (0)
 
   // The argument count of a call with the callee at sp[depth]: it must
-  // describe values that lie within the caller's own part of the stack.
+  // describe values that lie within the caller's own part of the stack. An
+  // array literal passes the negated count of its elements.
   auto argumentCount = [&](int calleeDepth) -> std::int64_t {
     const Value& count = sp[calleeDepth + 1];
-    const std::int64_t n = count.integerValue();
+    const std::int64_t n = count.integerValue() < 0 ? -count.integerValue() : count.integerValue();
     if (!count.is(Kind::Integer) || n < 0 || n > (fp + kReturnSlot) - (sp + calleeDepth + 2)) {
       SAVE();
       raiseError(engine, "invalid argument count");
@@ -143,6 +144,9 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
   // Enters a script function whose `this` is at sp[1] (already set).
   auto enter = [&](const Value& function) {
     CodeRecord& code = codeOf(function);
+    // A script function takes the elements of an array literal as
+    // ordinary arguments.
+    if (sp[2].u.i < 0) sp[2].u.i = -sp[2].u.i;
     ensureFrame(code, sp);
     Value* newFp = sp;
     newFp[0] = frameLink(fp);

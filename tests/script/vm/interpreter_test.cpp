@@ -117,6 +117,7 @@ TEST_F(Interpreter, FunctionsAndControlFlow) {
       {"function P(x) { this.x = x; } P.get = function () { return this.x; }; p = new P(4); p.get()",
        as("4", kInteger)},
       {"a = [3, 1, 2]; s = 0; for (v in a) s = s * 10 + v; s", as("312", kInteger)},
+      {"function A() { return arguments.length; } Array = A; x = [7, 8]; typeof x", as("object", kString)},
       // Literal properties are stored last first, and for-in follows the
       // order of storing.
       {"o = {b: 1, a: 2}; o.c = 3; s = ''; for (k in o) s += k; s", as("abc", kString)},
