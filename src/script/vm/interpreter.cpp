@@ -9,6 +9,9 @@
 // never checked one by one.
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstring>
 #include <new>
 #include <string>
@@ -58,6 +61,22 @@ void warnName(Engine& engine, const char* before, Atom atom) {
 
 CodeRecord& codeOf(const Value& function) { return *static_cast<CodeRecord*>(function.asFunction()->code()); }
 
+// Writes a value of a payload-only kind with one 16-byte store. The next
+// instruction reads the value back as a whole; two 8-byte stores would make
+// that read wait until both reached the cache.
+inline void put(Value* dst, Kind kind, std::int64_t payload) {
+#if defined(__SSE2__)
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
+                   _mm_set_epi64x(payload, static_cast<std::int64_t>(static_cast<std::uint32_t>(kind))));
+#else
+  dst->kind = kind;
+  dst->reserved = 0;
+  dst->u.i = payload;
+#endif
+}
+inline void putInteger(Value* dst, std::int64_t i) { put(dst, Kind::Integer, i); }
+inline void putBoolean(Value* dst, bool b) { put(dst, Kind::Boolean, b ? 1 : 0); }
+
 } // namespace
 
 VmState& vmState(Engine& engine) {
@@ -101,19 +120,8 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
   Value* sp = fp - 4;
   const std::int32_t* pc = entryCode.code.data();
 
-  // Room for a frame of this code below fp, with the reserve left free.
-  auto ensureFrame = [&](const CodeRecord& code, Value* newFp) {
-    if (newFp - stackBase < static_cast<std::ptrdiff_t>(code.maxStack + kFrameHeaderValues + kStackReserve)) {
-      engine.setStackPosition(sp);
-      raiseError(engine, "stack overflow");
-    }
-  };
-  ensureFrame(entryCode, fp);
-  fp[0] = frameLink(nullptr);
-  fp[kInfoSlot] = frameInfo(0);
-  fp[kWithSlot] = frameLink(nullptr);
-  fp[kReturnSlot] = frameLink(nullptr);
-
+  // The registers stay in machine registers only while nothing takes their
+  // address, so the helpers below are macros rather than lambdas.
 #define SAVE()                      \
   do {                              \
     engine.setStackPosition(sp);    \
@@ -127,49 +135,66 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
       askHostHook(engine, vm);                \
     }                                         \
   } while (0)
+  // Room for a frame of this code below newFp, with the reserve left free.
+#define ENSURE_FRAME(code, newFp)                                                                    \
+  do {                                                                                               \
+    if ((newFp) - stackBase <                                                                        \
+        static_cast<std::ptrdiff_t>((code).maxStack + kFrameHeaderValues + kStackReserve)) {        \
+      SAVE();                                                                                        \
+      raiseError(engine, "stack overflow");                                                          \
+    }                                                                                                \
+  } while (0)
+  // The argument count of a call with the callee at sp[1]: it must describe
+  // values within the caller's own part of the stack. An array literal
+  // passes the negated count of its elements.
+#define CHECK_ARGUMENT_COUNT()                                                                 \
+  do {                                                                                         \
+    const Value& count_ = sp[2];                                                               \
+    const std::int64_t n_ = count_.u.i < 0 ? -count_.u.i : count_.u.i;                         \
+    if (!count_.is(Kind::Integer) || n_ < 0 || n_ > (fp + kReturnSlot) - (sp + 3)) {           \
+      SAVE();                                                                                  \
+      raiseError(engine, "invalid argument count");                                            \
+    }                                                                                          \
+  } while (0)
+  // Enters a script function whose `this` is at sp[1] (already set). A
+  // script function takes the elements of an array literal as ordinary
+  // arguments.
+#define ENTER(function)                                  \
+  do {                                                   \
+    CodeRecord& code_ = codeOf(function);                \
+    if (sp[2].u.i < 0) sp[2].u.i = -sp[2].u.i;           \
+    ENSURE_FRAME(code_, sp);                             \
+    Value* newFp_ = sp;                                  \
+    newFp_[0] = frameLink(fp);                           \
+    newFp_[kInfoSlot] = frameInfo(0);                    \
+    newFp_[kWithSlot] = frameLink(nullptr);              \
+    newFp_[kReturnSlot] = frameLink(pc);                 \
+    fp = newFp_;                                         \
+    sp = fp - 4;                                         \
+    pc = code_.code.data();                              \
+  } while (0)
+  // Asks a class's method hook for the receiver at sp[1], with an output
+  // slot pushed above it; the slot is gone again when the class does not
+  // know the name.
+#define ASK_METHOD_HOOK(cls, self, name, handled)                                      \
+  do {                                                                                 \
+    ClassRecord* cls_ = (cls);                                                         \
+    void* self_ = (self);                                                              \
+    handled = false;                                                                   \
+    if (cls_ && cls_->method) {                                                        \
+      sp[0] = Value::undefined();                                                      \
+      --sp;                                                                            \
+      SAVE();                                                                          \
+      handled = cls_->method(engine, *cls_, self_, (name), sp[1], ArgBlock{sp + 3});   \
+      if (!handled) ++sp;                                                              \
+    }                                                                                  \
+  } while (0)
 
-  // The argument count of a call with the callee at sp[depth]: it must
-  // describe values that lie within the caller's own part of the stack. An
-  // array literal passes the negated count of its elements.
-  auto argumentCount = [&](int calleeDepth) -> std::int64_t {
-    const Value& count = sp[calleeDepth + 1];
-    const std::int64_t n = count.integerValue() < 0 ? -count.integerValue() : count.integerValue();
-    if (!count.is(Kind::Integer) || n < 0 || n > (fp + kReturnSlot) - (sp + calleeDepth + 2)) {
-      SAVE();
-      raiseError(engine, "invalid argument count");
-    }
-    return n;
-  };
-
-  // Enters a script function whose `this` is at sp[1] (already set).
-  auto enter = [&](const Value& function) {
-    CodeRecord& code = codeOf(function);
-    // A script function takes the elements of an array literal as
-    // ordinary arguments.
-    if (sp[2].u.i < 0) sp[2].u.i = -sp[2].u.i;
-    ensureFrame(code, sp);
-    Value* newFp = sp;
-    newFp[0] = frameLink(fp);
-    newFp[kInfoSlot] = frameInfo(0);
-    newFp[kWithSlot] = frameLink(nullptr);
-    newFp[kReturnSlot] = frameLink(pc);
-    fp = newFp;
-    sp = fp - 4;
-    pc = code.code.data();
-  };
-
-  // Calls a native method hook for the receiver at sp[1]; the output slot
-  // is pushed above it. False when the class does not know the name (the
-  // output slot is then gone again).
-  auto callMethodHook = [&](ClassRecord* cls, void* self, Atom name) -> bool {
-    if (!cls || !cls->method) return false;
-    sp[0] = Value::undefined();
-    --sp;
-    SAVE();
-    if (cls->method(engine, *cls, self, name, sp[1], ArgBlock{sp + 3})) return true;
-    ++sp;
-    return false;
-  };
+  ENSURE_FRAME(entryCode, fp);
+  fp[0] = frameLink(nullptr);
+  fp[kInfoSlot] = frameInfo(0);
+  fp[kWithSlot] = frameLink(nullptr);
+  fp[kReturnSlot] = frameLink(nullptr);
 
   for (;;) {
     try {
@@ -213,15 +238,15 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
       CASE(NOP) { DISPATCH(); }
 
       // ---- Constants and stack shuffling --------------------------------
-      CASE(PUSH0) { *sp-- = Value::integer(0); DISPATCH(); }
-      CASE(PUSH1) { *sp-- = Value::integer(1); DISPATCH(); }
-      CASE(PUSH2) { *sp-- = Value::integer(2); DISPATCH(); }
-      CASE(PUSH3) { *sp-- = Value::integer(3); DISPATCH(); }
-      CASE(PUSHINT) { *sp-- = Value::integer(*pc++); DISPATCH(); }
+      CASE(PUSH0) { putInteger(sp--, 0); DISPATCH(); }
+      CASE(PUSH1) { putInteger(sp--, 1); DISPATCH(); }
+      CASE(PUSH2) { putInteger(sp--, 2); DISPATCH(); }
+      CASE(PUSH3) { putInteger(sp--, 3); DISPATCH(); }
+      CASE(PUSHINT) { putInteger(sp--, *pc++); DISPATCH(); }
       CASE(PUSHUNDEF) { *sp-- = Value::undefined(); DISPATCH(); }
       CASE(PUSHNULL) { *sp-- = Value::null(); DISPATCH(); }
-      CASE(PUSHTRUE) { *sp-- = Value::boolean(true); DISPATCH(); }
-      CASE(PUSHFALSE) { *sp-- = Value::boolean(false); DISPATCH(); }
+      CASE(PUSHTRUE) { putBoolean(sp--, true); DISPATCH(); }
+      CASE(PUSHFALSE) { putBoolean(sp--, false); DISPATCH(); }
       CASE(PUSHCONST) { *sp-- = engine.constants()[static_cast<std::size_t>(*pc++)]; DISPATCH(); }
       CASE(DUP) {
         sp[0] = sp[1];
@@ -448,7 +473,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
       }
 
       // ---- Arithmetic -----------------------------------------------------
-#define BINARY(op, intExpr, slow)                                               \
+#define BINARY(op, intStore, slow)                                              \
   CASE(op) {                                                                    \
     const Value& a = sp[2];                                                     \
     const Value& b = sp[1];                                                     \
@@ -457,7 +482,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
       const std::int64_t y = b.integerValue();                                  \
       (void)x;                                                                  \
       (void)y;                                                                  \
-      sp[2] = intExpr;                                                          \
+      intStore;                                                                 \
     } else {                                                                    \
       SAVE();                                                                   \
       sp[2] = slow;                                                             \
@@ -469,8 +494,8 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
         const Value& a = sp[2];
         const Value& b = sp[1];
         if (a.is(Kind::Integer) && b.is(Kind::Integer)) {
-          sp[2] = Value::integer(static_cast<std::int64_t>(static_cast<std::uint64_t>(a.integerValue()) +
-                                                           static_cast<std::uint64_t>(b.integerValue())));
+          putInteger(sp + 2, static_cast<std::int64_t>(static_cast<std::uint64_t>(a.integerValue()) +
+                                                      static_cast<std::uint64_t>(b.integerValue())));
           ++sp;
           DISPATCH();
         }
@@ -486,26 +511,26 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
         if (strings) CHECKPOINT();
         DISPATCH();
       }
-      BINARY(SUB, Value::integer(static_cast<std::int64_t>(static_cast<std::uint64_t>(x) - static_cast<std::uint64_t>(y))),
+      BINARY(SUB, putInteger(sp + 2, static_cast<std::int64_t>(static_cast<std::uint64_t>(x) - static_cast<std::uint64_t>(y))),
              subtract(engine, a, b))
-      BINARY(MUL, Value::integer(static_cast<std::int64_t>(static_cast<std::uint64_t>(x) * static_cast<std::uint64_t>(y))),
+      BINARY(MUL, putInteger(sp + 2, static_cast<std::int64_t>(static_cast<std::uint64_t>(x) * static_cast<std::uint64_t>(y))),
              multiply(engine, a, b))
-      BINARY(DIV, divide(engine, a, b), divide(engine, a, b))
-      BINARY(MOD, (y == 0 ? Value::nan() : y == -1 ? Value::integer(0) : Value::integer(x % y)), modulo(engine, a, b))
-      BINARY(AND, Value::integer(x & y), bitwise(engine, BitOp::And, a, b))
-      BINARY(OR, Value::integer(x | y), bitwise(engine, BitOp::Or, a, b))
-      BINARY(XOR, Value::integer(x ^ y), bitwise(engine, BitOp::Xor, a, b))
-      BINARY(SHL, shiftLeft(engine, a, b), shiftLeft(engine, a, b))
-      BINARY(SHR, shiftRight(engine, a, b), shiftRight(engine, a, b))
-      BINARY(USHR, shiftRightUnsigned(engine, a, b), shiftRightUnsigned(engine, a, b))
-      BINARY(LT, Value::boolean(x < y), compare(engine, Relation::Less, a, b))
-      BINARY(GT, Value::boolean(x > y), compare(engine, Relation::Greater, a, b))
-      BINARY(LE, Value::boolean(x <= y), compare(engine, Relation::LessEqual, a, b))
-      BINARY(GE, Value::boolean(x >= y), compare(engine, Relation::GreaterEqual, a, b))
-      BINARY(EQ, Value::boolean(x == y), Value::boolean(looseEquals(engine, a, b)))
-      BINARY(NE, Value::boolean(x != y), Value::boolean(!looseEquals(engine, a, b)))
-      BINARY(STRICTEQ, Value::boolean(x == y), Value::boolean(strictEquals(a, b)))
-      BINARY(STRICTNE, Value::boolean(x != y), Value::boolean(!strictEquals(a, b)))
+      BINARY(DIV, sp[2] = divide(engine, a, b), divide(engine, a, b))
+      BINARY(MOD, (y == 0 ? (void)(sp[2] = Value::nan()) : putInteger(sp + 2, y == -1 ? 0 : x % y)), modulo(engine, a, b))
+      BINARY(AND, putInteger(sp + 2, x & y), bitwise(engine, BitOp::And, a, b))
+      BINARY(OR, putInteger(sp + 2, x | y), bitwise(engine, BitOp::Or, a, b))
+      BINARY(XOR, putInteger(sp + 2, x ^ y), bitwise(engine, BitOp::Xor, a, b))
+      BINARY(SHL, sp[2] = shiftLeft(engine, a, b), shiftLeft(engine, a, b))
+      BINARY(SHR, sp[2] = shiftRight(engine, a, b), shiftRight(engine, a, b))
+      BINARY(USHR, sp[2] = shiftRightUnsigned(engine, a, b), shiftRightUnsigned(engine, a, b))
+      BINARY(LT, putBoolean(sp + 2, x < y), compare(engine, Relation::Less, a, b))
+      BINARY(GT, putBoolean(sp + 2, x > y), compare(engine, Relation::Greater, a, b))
+      BINARY(LE, putBoolean(sp + 2, x <= y), compare(engine, Relation::LessEqual, a, b))
+      BINARY(GE, putBoolean(sp + 2, x >= y), compare(engine, Relation::GreaterEqual, a, b))
+      BINARY(EQ, putBoolean(sp + 2, x == y), Value::boolean(looseEquals(engine, a, b)))
+      BINARY(NE, putBoolean(sp + 2, x != y), Value::boolean(!looseEquals(engine, a, b)))
+      BINARY(STRICTEQ, putBoolean(sp + 2, x == y), Value::boolean(strictEquals(a, b)))
+      BINARY(STRICTNE, putBoolean(sp + 2, x != y), Value::boolean(!strictEquals(a, b)))
 #undef BINARY
       CASE(NEG) {
         if (sp[1].is(Kind::Integer)) {
@@ -516,7 +541,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
         }
         DISPATCH();
       }
-      CASE(NOT) { sp[1] = Value::boolean(!truthy(sp[1])); DISPATCH(); }
+      CASE(NOT) { putBoolean(sp + 1, !truthy(sp[1])); DISPATCH(); }
       CASE(TYPEOF) {
         SAVE();
         sp[1] = typeOf(engine, sp[1]);
@@ -623,10 +648,10 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
       // ---- Calls ------------------------------------------------------------------
       CASE(CALL) {
         const Value f = sp[1];
-        argumentCount(1);
+        CHECK_ARGUMENT_COUNT();
         sp[1] = Value::null();
         if (f.is(Kind::Function)) {
-          enter(f);
+          ENTER(f);
           DISPATCH();
         }
         sp[0] = Value::undefined();
@@ -645,37 +670,41 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
       CASE(CALLMETHOD) {
         const Atom name = *pc++;
         const Value receiver = sp[1];
-        argumentCount(1);
+        CHECK_ARGUMENT_COUNT();
         if (receiver.is(Kind::Object)) {
           const PropertyTable* t = receiver.asObject();
           VmState::PropertyHint& hint = vm.hints[(reinterpret_cast<std::uintptr_t>(pc - 1) >> 2) % VmState::kHints];
           if (hint.pc == pc - 1 && hint.slot < t->count() && t->slot(hint.slot).atom == name &&
               t->slot(hint.slot).value.is(Kind::Function)) {
             const Value method = t->slot(hint.slot).value;
-            enter(method);
+            ENTER(method);
             DISPATCH();
           }
           if (const std::int32_t s = t->findSlot(name); s >= 0) hint = {pc - 1, static_cast<std::uint32_t>(s)};
           Value method;
           if (t->get(name, method) && method.is(Kind::Function)) {
-            enter(method);
+            ENTER(method);
             DISPATCH();
           }
-          if (callMethodHook(engine.classForKind(Kind::Object), const_cast<Value*>(&sp[1]), name)) {
+          bool handled;
+          ASK_METHOD_HOOK(engine.classForKind(Kind::Object), static_cast<void*>(sp + 1), name, handled);
+          if (handled) {
             CHECKPOINT();
             DISPATCH();
           }
         } else {
           ClassRecord* cls = classOf(engine, receiver);
           void* self = receiver.is(Kind::Native) ? receiver.asNative()->instance() : static_cast<void*>(sp + 1);
-          if (callMethodHook(cls, self, name)) {
+          bool handled;
+          ASK_METHOD_HOOK(cls, self, name, handled);
+          if (handled) {
             CHECKPOINT();
             DISPATCH();
           }
           Value method;
           PropertyTable* t = methodTable(engine, receiver);
           if (t && t->get(name, method) && method.is(Kind::Function)) {
-            enter(method);
+            ENTER(method);
             DISPATCH();
           }
         }
@@ -688,7 +717,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
       CASE(CALLNAME) {
         const Atom name = *pc++;
         const Value fallback = sp[1];
-        argumentCount(1);
+        CHECK_ARGUMENT_COUNT();
         if (auto* list = static_cast<ValueList*>(fp[kWithSlot].u.p)) {
           // Outermost `with` first; the list may change under a call, so
           // each object is copied out before it is asked.
@@ -698,7 +727,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
             if (o.is(Kind::Object)) {
               if (o.asObject()->get(name, method) && method.is(Kind::Function)) {
                 sp[1] = o;
-                enter(method);
+                ENTER(method);
                 goto call_name_done;
               }
               continue;
@@ -706,14 +735,16 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
             sp[1] = o;
             ClassRecord* cls = classOf(engine, o);
             void* self = o.is(Kind::Native) ? o.asNative()->instance() : static_cast<void*>(sp + 1);
-            if (callMethodHook(cls, self, name)) {
+            bool handled;
+            ASK_METHOD_HOOK(cls, self, name, handled);
+            if (handled) {
               CHECKPOINT();
               goto call_name_done;
             }
             if (!o.is(Kind::Native)) {
               PropertyTable* t = methodTable(engine, o);
               if (t && t->get(name, method) && method.is(Kind::Function)) {
-                enter(method);
+                ENTER(method);
                 goto call_name_done;
               }
             }
@@ -721,7 +752,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
         }
         sp[1] = Value::null();
         if (fallback.is(Kind::Function)) {
-          enter(fallback);
+          ENTER(fallback);
         } else {
           sp[0] = Value::undefined();
           --sp;
@@ -740,7 +771,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
       }
       CASE(NEW) {
         const Value c = sp[1];
-        argumentCount(1);
+        CHECK_ARGUMENT_COUNT();
         if (c.is(Kind::Function)) {
           SAVE();
           FunctionCell& f = *c.asFunction();
@@ -750,7 +781,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
                                                              : newTable(engine));
           }
           sp[1] = Value::object(newTableOver(engine, f.table()));
-          enter(c);
+          ENTER(c);
           DISPATCH();
         }
         ClassRecord* cls = classOf(engine, c);
@@ -839,6 +870,10 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
   }
 #undef SAVE
 #undef CHECKPOINT
+#undef ENSURE_FRAME
+#undef CHECK_ARGUMENT_COUNT
+#undef ENTER
+#undef ASK_METHOD_HOOK
 #undef DISPATCH
 #undef CASE
 }
