@@ -151,10 +151,13 @@ TEST(CompileDriver, EngineEntryPoints) {
   ASSERT_TRUE(in);
   auto image = compile(*engine, *in, 0, &listing, &module);
   ASSERT_TRUE(image);
-  std::ifstream l(listing, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(l), {}), "; -*- asm -*-\r\n");
-  std::ifstream mf(module, std::ios::binary);
-  const Bytes written{std::istreambuf_iterator<char>(mf), {}};
+  auto contents = [](const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  };
+  EXPECT_EQ(contents(listing), "; -*- asm -*-\r\n");
+  const std::string moduleText = contents(module);
+  const Bytes written(moduleText.begin(), moduleText.end());
   auto reread = ModuleImage::read(written);
   ASSERT_TRUE(reread);
   EXPECT_EQ(reread->sections().size(), image->sections().size());
