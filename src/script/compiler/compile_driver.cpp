@@ -83,6 +83,7 @@ std::optional<ModuleImage> compile(Engine& engine, ScriptStream& source, unsigne
     }
     image = ModuleImage::read(*r.module);
   }
+  source.close();
   engine.setCompileMessages(std::move(r.messages));
   return image;
 }
