@@ -58,6 +58,19 @@ protected:
     return r;
   }
 
+  struct Case {
+    const char* source;
+    std::string result;
+  };
+  // Each source runs and gives the expected result.
+  void expectResults(std::initializer_list<Case> cases) {
+    for (const Case& c : cases) {
+      const Outcome r = run(c.source);
+      EXPECT_TRUE(r.ok) << c.source << ": " << r.error;
+      EXPECT_EQ(r.result, c.result) << c.source;
+    }
+  }
+
   std::unique_ptr<Engine> engine_;
   std::vector<std::string> warnings_;
 };
@@ -67,10 +80,7 @@ constexpr int kInteger = 3, kString = 4, kFloat = 5, kBoolean = 2, kUndefined = 
 std::string as(const std::string& text, int kind) { return text + " (" + std::to_string(kind) + ")"; }
 
 TEST_F(Interpreter, ExpressionsAndOperators) {
-  struct Case {
-    const char* source;
-    std::string result;
-  } cases[] = {
+  expectResults({
       {"1 + 2", as("3", kInteger)},
       {"'1' + 2", as("12", kString)},
       {"1 + '2'", as("12", kString)},
@@ -97,19 +107,11 @@ TEST_F(Interpreter, ExpressionsAndOperators) {
       {"x = 1; x += 2; x *= 3", as("9", kInteger)},
       {"x = 5; y = x++ + ++x; y * 10 + x", as("127", kInteger)},
       {"c = 0 ? 'a' : 'b'; c", as("b", kString)},
-  };
-  for (const Case& c : cases) {
-    const Outcome r = run(c.source);
-    EXPECT_TRUE(r.ok) << c.source << ": " << r.error;
-    EXPECT_EQ(r.result, c.result) << c.source;
-  }
+  });
 }
 
 TEST_F(Interpreter, FunctionsAndControlFlow) {
-  struct Case {
-    const char* source;
-    std::string result;
-  } cases[] = {
+  expectResults({
       {"function fib(n) { if (n < 2) return n; return fib(n - 1) + fib(n - 2); } fib(20)", as("6765", kInteger)},
       {"f(); function f() { return 1; }", as("1", kInteger)},
       {"function f(a) { return arguments.length * 10 + arguments[2]; } f(1, 2, 3)", as("33", kInteger)},
@@ -135,19 +137,11 @@ TEST_F(Interpreter, FunctionsAndControlFlow) {
       {"function add(a, b) { return a + b; } eval('add(1, 2)')", as("3", kInteger)},
       {"eval(5)", as("5", kInteger)},
       {"x = 1; if (x) { }", as("undefined", kUndefined)},
-  };
-  for (const Case& c : cases) {
-    const Outcome r = run(c.source);
-    EXPECT_TRUE(r.ok) << c.source << ": " << r.error;
-    EXPECT_EQ(r.result, c.result) << c.source;
-  }
+  });
 }
 
 TEST_F(Interpreter, ExceptionsAndErrors) {
-  struct Case {
-    const char* source;
-    std::string result;
-  } cases[] = {
+  expectResults({
       {"try { throw 1; } catch (e if e == 2) { r = 'a'; } catch (e) { r = 'b'; } r", as("b", kString)},
       {"try { throw 1; } catch (e if e == 1) { r = 'a'; } catch (e) { r = 'b'; } r", as("a", kString)},
       {"r = ''; try { try { throw 'x'; } finally { r += 'f'; } } catch (e) { r += e; } r", as("fx", kString)},
@@ -158,12 +152,7 @@ TEST_F(Interpreter, ExceptionsAndErrors) {
        as("caught deep", kString)},
       {"try { x = 1; } catch (e) { } finally { y = 2; } x + y", as("3", kInteger)},
       {"function f() { try { return 'early'; } finally { g = 1; } } f()", as("early", kString)},
-  };
-  for (const Case& c : cases) {
-    const Outcome r = run(c.source);
-    EXPECT_TRUE(r.ok) << c.source << ": " << r.error;
-    EXPECT_EQ(r.result, c.result) << c.source;
-  }
+  });
 
   Outcome r = run("throw 'boom';");
   EXPECT_FALSE(r.ok);
