@@ -11,6 +11,10 @@ namespace plumex::script::builtins {
 void registerObjectClass(Engine& engine);
 void registerFunctionClass(Engine& engine);
 void registerArrayClass(Engine& engine);
+// Math also seeds the random generator; Date takes the local time
+// zone's offset.
+void registerMathClass(Engine& engine);
+void registerDateClass(Engine& engine);
 // The global "trace".
 void registerTraceFunction(Engine& engine);
 
