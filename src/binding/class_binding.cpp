@@ -45,6 +45,7 @@ ClassRecord& registerClass(Engine& engine, const ClassDefinition& d) {
   const Value object = script::newNative(engine, cls, nullptr);
   engine.global(name) = object;
   for (const Constant& c : d.constants) setConstant(engine, c.name, c.value);
+  for (Kind kind : d.kinds) engine.classForKind(kind) = cls;
   return *cls;
 }
 

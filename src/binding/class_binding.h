@@ -12,6 +12,7 @@
 // and in a hook: switch (members(cls).find(atom)) { case Increment: ... }
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -62,10 +63,13 @@ struct ClassDefinition {
   std::span<const Constant> constants = {};
   // What "toString" on the class object gives; "[object NAME]" when empty.
   std::string_view objectText = {};
+  // The kinds of value whose class this is (Object, Array, the numbers...).
+  std::initializer_list<script::Kind> kinds = {};
 };
 
 // Interns the members, makes the class record, installs the class object
-// as the global of the name and sets the constants. Raises on memory
+// as the global of the name, sets the constants and makes it the class of
+// its kinds. Raises on memory
 // failure, as every registration step may.
 script::ClassRecord& registerClass(script::Engine& engine, const ClassDefinition& definition);
 

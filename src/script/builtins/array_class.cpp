@@ -334,14 +334,14 @@ bool arrayMethod(Engine& e, ClassRecord& cls, void* self, Atom atom, Value& resu
 } // namespace
 
 void registerArrayClass(Engine& engine) {
-  ClassRecord& cls = binding::registerClass(engine, {.name = "Array",
-                                                     .members = kMembers,
-                                                     .call = callArray,
-                                                     .method = arrayMethod,
-                                                     .property = arrayProperty,
-                                                     .construct = constructArray,
-                                                     .objectText = "[object Array]"});
-  engine.classForKind(Kind::Array) = &cls;
+  binding::registerClass(engine, {.name = "Array",
+                                   .members = kMembers,
+                                   .call = callArray,
+                                   .method = arrayMethod,
+                                   .property = arrayProperty,
+                                   .construct = constructArray,
+                                   .objectText = "[object Array]",
+                                   .kinds = {Kind::Array}});
 }
 
 } // namespace plumex::script::builtins

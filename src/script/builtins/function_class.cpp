@@ -62,12 +62,12 @@ bool functionMethod(Engine& e, ClassRecord& cls, void* self, Atom atom, Value& r
 } // namespace
 
 void registerFunctionClass(Engine& engine) {
-  ClassRecord& cls = binding::registerClass(engine, {.name = "Function",
-                                                     .method = functionMethod,
-                                                     .property = binding::declineProperties,
-                                                     .construct = constructFunction,
-                                                     .objectText = "[object Function]"});
-  engine.classForKind(Kind::Function) = &cls;
+  binding::registerClass(engine, {.name = "Function",
+                                   .method = functionMethod,
+                                   .property = binding::declineProperties,
+                                   .construct = constructFunction,
+                                   .objectText = "[object Function]",
+                                   .kinds = {Kind::Function}});
 }
 
 } // namespace plumex::script::builtins

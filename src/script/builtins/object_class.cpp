@@ -63,13 +63,13 @@ bool objectMethod(Engine& e, ClassRecord& cls, void* self, Atom atom, Value& res
 } // namespace
 
 void registerObjectClass(Engine& engine) {
-  ClassRecord& cls = binding::registerClass(engine, {.name = "Object",
-                                                     .call = callObject,
-                                                     .method = objectMethod,
-                                                     .property = binding::declineProperties,
-                                                     .construct = constructObject,
-                                                     .objectText = "[type Function]"});
-  engine.classForKind(Kind::Object) = &cls;
+  binding::registerClass(engine, {.name = "Object",
+                                   .call = callObject,
+                                   .method = objectMethod,
+                                   .property = binding::declineProperties,
+                                   .construct = constructObject,
+                                   .objectText = "[type Function]",
+                                   .kinds = {Kind::Object}});
 }
 
 } // namespace plumex::script::builtins
