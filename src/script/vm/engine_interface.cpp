@@ -53,9 +53,11 @@ bool runImage(Engine& engine, std::optional<ModuleImage> image) {
 }
 
 // A compilation's messages are kept for the host before the run clears
-// the error buffer.
+// the error buffer; those of text compiled while a script runs (eval, the
+// Function constructor) do not replace the host's.
 bool runCompiled(Engine& engine, std::optional<ModuleImage> image) {
-  vmState(engine).compileMessages = engine.errorText();
+  VmState& vm = vmState(engine);
+  if (vm.depth == 0) vm.compileMessages = engine.errorText();
   return runImage(engine, std::move(image));
 }
 
