@@ -39,6 +39,15 @@ void appendPadded(std::string& out, long long n, int width) {
   out += digits;
 }
 
+// "hh:mm:ss".
+void appendClock(std::string& out, const Fields& f) {
+  appendPadded(out, f.hours, 2);
+  out += ':';
+  appendPadded(out, f.minutes, 2);
+  out += ':';
+  appendPadded(out, f.seconds, 2);
+}
+
 } // namespace
 
 bool withinClip(double t) { return std::fabs(t) <= kTimeClip; }
@@ -110,11 +119,7 @@ std::string localText(double t, double offsetMs) {
   out += ' ';
   appendPadded(out, f.date, 2);
   out += ' ';
-  appendPadded(out, f.hours, 2);
-  out += ':';
-  appendPadded(out, f.minutes, 2);
-  out += ':';
-  appendPadded(out, f.seconds, 2);
+  appendClock(out, f);
   out += " GMT";
   out += offset < 0 ? '-' : '+';
   appendPadded(out, offset < 0 ? -offset : offset, 3);
@@ -136,11 +141,7 @@ std::string gmtText(double t) {
   const bool beforeChrist = f.year <= 0;
   appendPadded(out, static_cast<long long>(beforeChrist ? 1 - f.year : f.year), 4);
   out += ' ';
-  appendPadded(out, f.hours, 2);
-  out += ':';
-  appendPadded(out, f.minutes, 2);
-  out += ':';
-  appendPadded(out, f.seconds, 2);
+  appendClock(out, f);
   out += " GMT";
   if (beforeChrist) out += " B.C.";
   return out;
