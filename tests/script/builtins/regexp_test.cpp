@@ -303,9 +303,10 @@ TEST_F(RegExpTest, MatchSearchAndSplit) {
       {"/z/g", "abc", "[]"},
   };
   for (const MatchCase& c : matches) {
-    const Value re = regexp(c.regexp);
+    // Whatever lastIndex was, the search starts at 0 and leaves it at 0.
+    const Value re = regexp("m = " + std::string(c.regexp) + "; m.lastIndex = 2; m");
     EXPECT_EQ(call([&] { return builtins::regexpMatch(e, re, text(c.text)); }), c.result) << c.regexp;
-    EXPECT_EQ(run("r = " + std::string(c.regexp) + "; r.lastIndex"), "0");
+    EXPECT_EQ(run("m.lastIndex"), "0");
   }
 
   const Value oOnce = regexp("/o/");
