@@ -1,8 +1,8 @@
 #pragma once
 // Registration routines of the built-in classes and global functions. The
 // engine's setup calls them once each, in the engine's registration
-// order. Object, Function and Array also become the classes of their
-// kinds of value.
+// order. Object, Function, Array, Boolean, Number (for Integer, Float and
+// NaN) and String also become the classes of their kinds of value.
 
 #include "script/values/engine.h"
 
@@ -15,7 +15,18 @@ void registerArrayClass(Engine& engine);
 // zone's offset.
 void registerMathClass(Engine& engine);
 void registerDateClass(Engine& engine);
+void registerBooleanClass(Engine& engine);
+void registerNumberClass(Engine& engine);
+void registerStringClass(Engine& engine);
 // The global "trace".
 void registerTraceFunction(Engine& engine);
+// The globals NaN and Infinity, parseInt, parseFloat, isNaN, isFinite.
+void registerNumberFunctions(Engine& engine);
+// escape and unescape.
+void registerEscapeFunctions(Engine& engine);
+// encodeURI, encodeURIComponent, decodeURI, decodeURIComponent.
+void registerUriFunctions(Engine& engine);
+// _call.
+void registerCallFunction(Engine& engine);
 
 } // namespace plumex::script::builtins
