@@ -1,16 +1,22 @@
 // Every script FEATURE/NAME.qvs in this folder, run by quorv: its stdout must
 // be NAME.expected, its stderr NAME.stderr (empty when that file is absent)
-// and its exit status the number in NAME.status (0 when absent).
+// and its exit status the number in NAME.status (0 when absent). Built
+// twice: with the native quorv, and with the win32 build's quorv under Wine
+// (PLUMEX_SCRIPTS_UNDER_WINE), whose line ends are "\r\n".
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "run_program.h"
+#ifdef PLUMEX_SCRIPTS_UNDER_WINE
+#include "wine_harness.h"
+#endif
 
 namespace {
 
@@ -27,6 +33,46 @@ std::vector<std::string> findScripts() {
   }
   std::sort(found.begin(), found.end());
   return found;
+}
+
+#ifdef PLUMEX_SCRIPTS_UNDER_WINE
+// A Wine server that stays up between the runs: otherwise each run's own
+// server keeps the output pipes open for seconds after quorv has ended. A
+// first program starts Wine's own processes, which would hold them too.
+// scripts/test does this for the prefix it makes; a prefix of the harness's
+// own (no WINEPREFIX) gets it here, and goes with its server at exit.
+class LastingWineServer : public ::testing::Environment {
+public:
+  void SetUp() override {
+    if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix) return;
+    using namespace plumex::testing;
+    runProcess({"sh", "-c", "(wineserver -p && wine cmd /c exit) </dev/null >/dev/null 2>&1"},
+               std::chrono::seconds(60), Wine::instance().environment());
+  }
+};
+[[maybe_unused]] const auto* const lastingWineServer = ::testing::AddGlobalTestEnvironment(new LastingWineServer);
+
+std::string withoutCarriageReturns(const std::string& text) {
+  std::string plain;
+  for (char c : text)
+    if (c != '\r') plain += c;
+  return plain;
+}
+#endif
+
+plumex::test::Outcome runQuorv(const fs::path& script, [[maybe_unused]] const fs::path& scratch) {
+#ifdef PLUMEX_SCRIPTS_UNDER_WINE
+  // Wine shows the host's files on drive Z:.
+  std::string windowsPath = "Z:" + script.string();
+  for (char& c : windowsPath)
+    if (c == '/') c = '\\';
+  using namespace plumex::testing;
+  const ProcessResult r = Wine::instance().run(win32BuildDir() / "tools/quorv/quorv.exe", {windowsPath});
+  return {r.timedOut ? 124 : r.exitCode, withoutCarriageReturns(r.out), withoutCarriageReturns(r.err)};
+#else
+  return plumex::test::runProgram(plumex::test::shellQuote(QUORV) + " " + plumex::test::shellQuote(script.string()),
+                                  scratch);
+#endif
 }
 
 class Script : public ::testing::TestWithParam<std::string> {
@@ -57,8 +103,7 @@ TEST_P(Script, PrintsWhatItShould) {
   const fs::path expectedStatus = base.string() + ".status";
   ASSERT_TRUE(fs::exists(expected)) << expected << " is missing";
 
-  const plumex::test::Outcome r = plumex::test::runProgram(
-      plumex::test::shellQuote(QUORV) + " " + plumex::test::shellQuote(base.string() + ".qvs"), scratch_);
+  const plumex::test::Outcome r = runQuorv(base.string() + ".qvs", scratch_);
   EXPECT_EQ(r.out, readFile(expected)) << "stdout of " << GetParam();
   EXPECT_EQ(r.err, fs::exists(expectedErr) ? readFile(expectedErr) : "") << "stderr of " << GetParam();
   const int status = fs::exists(expectedStatus) ? std::stoi(readFile(expectedStatus)) : 0;
