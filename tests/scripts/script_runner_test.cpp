@@ -110,9 +110,12 @@ TEST_P(Script, PrintsWhatItShould) {
   EXPECT_EQ(r.status, status) << "exit status of " << GetParam();
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, Script, ::testing::ValuesIn(findScripts()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
-                           return Script::caseName(info.param);
-                         });
+std::string scriptCaseName(const ::testing::TestParamInfo<std::string>& info) { return Script::caseName(info.param); }
+
+#ifdef PLUMEX_SCRIPTS_UNDER_WINE
+INSTANTIATE_TEST_SUITE_P(Win32Scripts, Script, ::testing::ValuesIn(findScripts()), scriptCaseName);
+#else
+INSTANTIATE_TEST_SUITE_P(Scripts, Script, ::testing::ValuesIn(findScripts()), scriptCaseName);
+#endif
 
 } // namespace
