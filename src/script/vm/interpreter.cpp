@@ -75,6 +75,20 @@ inline void put(Value* dst, Kind kind, std::int64_t payload) {
 #endif
 }
 inline void putInteger(Value* dst, std::int64_t i) { put(dst, Kind::Integer, i); }
+inline void putNumber(Value* dst, double d) {
+  if (d != d) {
+    *dst = Value::nan();
+    return;
+  }
+  std::int64_t bits;
+  std::memcpy(&bits, &d, sizeof bits);
+  put(dst, Kind::Float, bits);
+}
+// Integer or Float: the kinds the arithmetic fast paths take as doubles.
+inline bool isPlainNumber(const Value& v) { return v.kind == Kind::Integer || v.kind == Kind::Float; }
+inline double asDouble(const Value& v) {
+  return v.kind == Kind::Integer ? static_cast<double>(v.u.i) : v.u.d;
+}
 inline void putBoolean(Value* dst, bool b) { put(dst, Kind::Boolean, b ? 1 : 0); }
 
 } // namespace
@@ -199,8 +213,12 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
   for (;;) {
     try {
 #if defined(__GNUC__)
-      // In opcode order, from CALLNAME (33) on.
+      // Indexed by the opcode itself, CALLNAME (33) on; below 33 nothing is
+      // ever loaded.
+#define NONE8 &&unimplemented, &&unimplemented, &&unimplemented, &&unimplemented, \
+              &&unimplemented, &&unimplemented, &&unimplemented, &&unimplemented
       static void* const kLabels[] = {
+          NONE8, NONE8, NONE8, NONE8, &&unimplemented,
           &&L_CALLNAME, &&L_GETNAME, &&L_ADD2, &&L_INC,
           &&L_JTRAW, &&L_JFRAW, &&L_THROW, &&L_LEAVETRY,
           &&L_TRY, &&L_LEAVEWITH, &&L_WITH, &&L_GETSLOT,
@@ -223,9 +241,10 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
           &&L_DELNAME, &&L_DELGLOBAL, &&L_DELLOCAL, &&L_DELSLOT,
           &&L_SLIDEW,
       };
-      static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == compiler::kLastOpcode - compiler::kFirstOpcode + 1);
+#undef NONE8
+      static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == compiler::kLastOpcode + 1);
 // Loaded code holds only opcodes of the set: the loader verified it.
-#define DISPATCH() goto* kLabels[*pc++ - compiler::kFirstOpcode]
+#define DISPATCH() goto* kLabels[static_cast<std::uint32_t>(*pc++)]
 #define CASE(op) L_##op:
       DISPATCH();
 #else
@@ -490,6 +509,26 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
     ++sp;                                                                       \
     DISPATCH();                                                                 \
   }
+  // The same with a path for two numbers of which one at least is a Float.
+#define NUMERIC(op, intStore, floatStore, slow)                                 \
+  CASE(op) {                                                                    \
+    const Value& a = sp[2];                                                     \
+    const Value& b = sp[1];                                                     \
+    if (a.is(Kind::Integer) && b.is(Kind::Integer)) {                           \
+      const std::int64_t x = a.integerValue();                                  \
+      const std::int64_t y = b.integerValue();                                  \
+      intStore;                                                                 \
+    } else if (isPlainNumber(a) && isPlainNumber(b)) {                          \
+      const double p = asDouble(a);                                             \
+      const double q = asDouble(b);                                             \
+      floatStore;                                                               \
+    } else {                                                                    \
+      SAVE();                                                                   \
+      sp[2] = slow;                                                             \
+    }                                                                           \
+    ++sp;                                                                       \
+    DISPATCH();                                                                 \
+  }
       CASE(ADD) {
         const Value& a = sp[2];
         const Value& b = sp[1];
@@ -499,8 +538,8 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
           ++sp;
           DISPATCH();
         }
-        if (a.is(Kind::Float) && b.is(Kind::Float)) {
-          sp[2] = Value::number(a.floatValue() + b.floatValue());
+        if (isPlainNumber(a) && isPlainNumber(b)) {
+          putNumber(sp + 2, asDouble(a) + asDouble(b));
           ++sp;
           DISPATCH();
         }
@@ -511,10 +550,11 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
         if (strings) CHECKPOINT();
         DISPATCH();
       }
-      BINARY(SUB, putInteger(sp + 2, static_cast<std::int64_t>(static_cast<std::uint64_t>(x) - static_cast<std::uint64_t>(y))),
-             subtract(engine, a, b))
-      BINARY(MUL, putInteger(sp + 2, static_cast<std::int64_t>(static_cast<std::uint64_t>(x) * static_cast<std::uint64_t>(y))),
-             multiply(engine, a, b))
+      NUMERIC(SUB, putInteger(sp + 2, static_cast<std::int64_t>(static_cast<std::uint64_t>(x) - static_cast<std::uint64_t>(y))),
+              putNumber(sp + 2, p - q), subtract(engine, a, b))
+      // An infinity times a zero gives NaN by IEEE rules as well.
+      NUMERIC(MUL, putInteger(sp + 2, static_cast<std::int64_t>(static_cast<std::uint64_t>(x) * static_cast<std::uint64_t>(y))),
+              putNumber(sp + 2, p * q), multiply(engine, a, b))
       BINARY(DIV, sp[2] = divide(engine, a, b), divide(engine, a, b))
       BINARY(MOD, (y == 0 ? (void)(sp[2] = Value::nan()) : putInteger(sp + 2, y == -1 ? 0 : x % y)), modulo(engine, a, b))
       BINARY(AND, putInteger(sp + 2, x & y), bitwise(engine, BitOp::And, a, b))
@@ -523,15 +563,16 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
       BINARY(SHL, sp[2] = shiftLeft(engine, a, b), shiftLeft(engine, a, b))
       BINARY(SHR, sp[2] = shiftRight(engine, a, b), shiftRight(engine, a, b))
       BINARY(USHR, sp[2] = shiftRightUnsigned(engine, a, b), shiftRightUnsigned(engine, a, b))
-      BINARY(LT, putBoolean(sp + 2, x < y), compare(engine, Relation::Less, a, b))
-      BINARY(GT, putBoolean(sp + 2, x > y), compare(engine, Relation::Greater, a, b))
-      BINARY(LE, putBoolean(sp + 2, x <= y), compare(engine, Relation::LessEqual, a, b))
-      BINARY(GE, putBoolean(sp + 2, x >= y), compare(engine, Relation::GreaterEqual, a, b))
+      NUMERIC(LT, putBoolean(sp + 2, x < y), putBoolean(sp + 2, p < q), compare(engine, Relation::Less, a, b))
+      NUMERIC(GT, putBoolean(sp + 2, x > y), putBoolean(sp + 2, p > q), compare(engine, Relation::Greater, a, b))
+      NUMERIC(LE, putBoolean(sp + 2, x <= y), putBoolean(sp + 2, p <= q), compare(engine, Relation::LessEqual, a, b))
+      NUMERIC(GE, putBoolean(sp + 2, x >= y), putBoolean(sp + 2, p >= q), compare(engine, Relation::GreaterEqual, a, b))
       BINARY(EQ, putBoolean(sp + 2, x == y), Value::boolean(looseEquals(engine, a, b)))
       BINARY(NE, putBoolean(sp + 2, x != y), Value::boolean(!looseEquals(engine, a, b)))
       BINARY(STRICTEQ, putBoolean(sp + 2, x == y), Value::boolean(strictEquals(a, b)))
       BINARY(STRICTNE, putBoolean(sp + 2, x != y), Value::boolean(!strictEquals(a, b)))
 #undef BINARY
+#undef NUMERIC
       CASE(NEG) {
         if (sp[1].is(Kind::Integer)) {
           sp[1].u.i = static_cast<std::int64_t>(0 - static_cast<std::uint64_t>(sp[1].u.i));
