@@ -51,6 +51,8 @@ private:
   friend class Tracer;
   Cell* next_ = nullptr;
   bool marked_ = false;
+  // Whether finalizeOrder() is not None, read once when the cell is made.
+  bool finalizable_ = false;
 };
 
 inline void Tracer::mark(Cell* cell) {

@@ -19,8 +19,15 @@ void Heap::sweep() {
       link = &c->next_;
     } else {
       *link = c->next_;
-      c->next_ = dead;
-      dead = c;
+      if (c->finalizable_) {
+        c->next_ = dead;
+        dead = c;
+      } else {
+        // Nothing can look at a dead cell without a finaliser any more:
+        // finalisers get their instance and class, never the engine's
+        // cells.
+        delete c;
+      }
     }
   }
   stats_.liveBytes = live;

@@ -31,6 +31,7 @@ public:
   template <class T, class... Args>
   T* make(Args&&... args) {
     T* cell = new T(std::forward<Args>(args)...);
+    cell->finalizable_ = cell->finalizeOrder() != FinalizeOrder::None;
     cell->next_ = head_;
     head_ = cell;
     ++stats_.cells;
