@@ -3,6 +3,7 @@
 // keeps raw pointers to them between collection checkpoints.
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "script/values/value.h"
@@ -53,6 +54,8 @@ private:
   bool marked_ = false;
   // Whether finalizeOrder() is not None, read once when the cell is made.
   bool finalizable_ = false;
+  // The heap's size class of the cell's memory (0: from the system).
+  std::uint8_t sizeClass_ = 0;
 };
 
 inline void Tracer::mark(Cell* cell) {

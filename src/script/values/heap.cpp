@@ -2,6 +2,14 @@
 
 #include <algorithm>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define PLUMEX_SYSTEM_CELLS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PLUMEX_SYSTEM_CELLS 1
+#endif
+#endif
+
 namespace plumex::script {
 
 Heap::~Heap() { releaseAll(); }
@@ -26,7 +34,7 @@ void Heap::sweep() {
         // Nothing can look at a dead cell without a finaliser any more:
         // finalisers get their instance and class, never the engine's
         // cells.
-        delete c;
+        destroy(c);
       }
     }
   }
@@ -36,6 +44,48 @@ void Heap::sweep() {
   stats_.threshold = std::max(kMinThreshold, live);
   ++stats_.collections;
   finalizeAndFree(dead);
+}
+
+void* Heap::allocateCell(std::uint8_t sizeClass, std::size_t bytes) {
+#if defined(PLUMEX_SYSTEM_CELLS)
+  // Under the address sanitizer every cell comes from the system, so that
+  // a use after free is caught.
+  sizeClass = 0;
+#endif
+  if (sizeClass == 0) return ::operator new(bytes);
+  if (FreeBlock* b = freeLists_[sizeClass]) {
+    freeLists_[sizeClass] = b->next;
+    return b;
+  }
+  const std::size_t size = std::size_t{sizeClass} * kGranule;
+  if (chunkLeft_ < size) {
+    chunks_.emplace_back(new std::byte[kChunkBytes]);
+    chunkNext_ = chunks_.back().get();
+    chunkLeft_ = kChunkBytes;
+  }
+  void* memory = chunkNext_;
+  chunkNext_ += size;
+  chunkLeft_ -= size;
+  return memory;
+}
+
+void Heap::freeCell(void* memory, std::uint8_t sizeClass) {
+#if defined(PLUMEX_SYSTEM_CELLS)
+  sizeClass = 0;
+#endif
+  if (sizeClass == 0) {
+    ::operator delete(memory);
+    return;
+  }
+  auto* b = static_cast<FreeBlock*>(memory);
+  b->next = freeLists_[sizeClass];
+  freeLists_[sizeClass] = b;
+}
+
+void Heap::destroy(Cell* cell) {
+  const std::uint8_t sizeClass = cell->sizeClass_;
+  cell->~Cell();
+  freeCell(cell, sizeClass);
 }
 
 void Heap::clearMarks() {
@@ -65,7 +115,7 @@ void Heap::finalizeAndFree(Cell* dead) {
   if (outer) finalizing_ = false;
   while (dead) {
     Cell* next = dead->next_;
-    delete dead;
+    destroy(dead);
     dead = next;
   }
 }

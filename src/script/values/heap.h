@@ -5,7 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <utility>
+#include <vector>
 
 #include "script/values/cell.h"
 
@@ -30,7 +33,16 @@ public:
 
   template <class T, class... Args>
   T* make(Args&&... args) {
-    T* cell = new T(std::forward<Args>(args)...);
+    const std::uint8_t sizeClass = sizeClassOf(sizeof(T));
+    void* memory = allocateCell(sizeClass, sizeof(T));
+    T* cell;
+    try {
+      cell = new (memory) T(std::forward<Args>(args)...);
+    } catch (...) {
+      freeCell(memory, sizeClass);
+      throw;
+    }
+    cell->sizeClass_ = sizeClass;
     cell->finalizable_ = cell->finalizeOrder() != FinalizeOrder::None;
     cell->next_ = head_;
     head_ = cell;
@@ -69,7 +81,28 @@ public:
   bool finalizing() const { return finalizing_; }
 
 private:
+  // Cells up to kLargestPooled bytes come from the heap's own chunks, in
+  // size classes of kGranule bytes, and go back to a free list per class:
+  // the engine makes and drops small cells (strings above all) at a rate
+  // the system allocator handles poorly.
+  static constexpr std::size_t kGranule = 16;
+  static constexpr std::size_t kLargestPooled = 256;
+  static constexpr std::size_t kChunkBytes = 64 * 1024;
+  static std::uint8_t sizeClassOf(std::size_t bytes) {
+    return bytes > kLargestPooled ? 0 : static_cast<std::uint8_t>((bytes + kGranule - 1) / kGranule);
+  }
+  void* allocateCell(std::uint8_t sizeClass, std::size_t bytes);
+  void freeCell(void* memory, std::uint8_t sizeClass);
+  void destroy(Cell* cell);
   void finalizeAndFree(Cell* dead);
+
+  struct FreeBlock {
+    FreeBlock* next;
+  };
+  FreeBlock* freeLists_[kLargestPooled / kGranule + 1] = {};
+  std::vector<std::unique_ptr<std::byte[]>> chunks_;
+  std::byte* chunkNext_ = nullptr;
+  std::size_t chunkLeft_ = 0;
 
   Cell* head_ = nullptr;
   std::size_t finalisable_ = 0;
