@@ -79,8 +79,9 @@ protected:
     writeText(project / "docs/readme.txt", "plain text stays plain\n");
     writeBytes(project / "logo.msk", randomBytes(64, 3));
     writeBytes(project / "about.bmp", randomBytes(300, 4));
-    Bytes module = {'Q', 'S', '1', 'b'};
-    const Bytes rest = randomBytes(100, 5);
+    // A module with an empty section directory, then bytes no reader looks at.
+    Bytes module = {'Q', 'S', '1', 'b', 0xFF, 0xFF, 0xFF, 0xFF};
+    const Bytes rest = randomBytes(96, 5);
     module.insert(module.end(), rest.begin(), rest.end());
     writeBytes(project / "after.qsc", module);
     writeBytes(project / "main.menu", randomBytes(40, 6));
@@ -116,8 +117,7 @@ protected:
       "scripts": { "AfterInstall": "after.qsc" },
       "menus": { "MAIN": "main.menu" }
     })");
-    const char* tool = std::getenv("PLUMEX_PACK");
-    return runProcess({tool ? tool : "plumex-pack", "--quiet", "--runtime", runtimeExe().string(),
+    return runProcess({PLUMEX_PACK, "--quiet", "--runtime", runtimeExe().string(),
                        "-o", out.string(), (project / "app.json").string()},
                       120s);
   }
