@@ -252,12 +252,19 @@ BOOL CALLBACK collectButton(HWND h, LPARAM lp) {
 
 int messageBox(Options o) {
   o.className = L"#32770";
+  const DWORD start = GetTickCount();
   HWND box = requireWindow(o);
+  // The box exists before it is shown with its buttons: wait for those too.
+  Buttons b;
+  for (;;) {
+    b.list.clear();
+    EnumChildWindows(box, collectButton, reinterpret_cast<LPARAM>(&b));
+    if ((IsWindowVisible(box) && !b.list.empty()) || GetTickCount() - start >= o.timeoutMs) break;
+    Sleep(50);
+  }
   out("caption", toUtf8(windowText(box)));
   HWND text = GetDlgItem(box, 0xFFFF);
   out("text", text ? toUtf8(windowText(text)) : std::string());
-  Buttons b;
-  EnumChildWindows(box, collectButton, reinterpret_cast<LPARAM>(&b));
   for (HWND btn : b.list)
     out("button", std::to_string(GetDlgCtrlID(btn)) + " " + toUtf8(withoutMnemonic(windowText(btn))));
   if (!o.press) return 0;
