@@ -53,6 +53,21 @@ plumex_start_wine() {
   # Wine's system processes start with the first program and live as long as
   # the server; start them here, away from the output pipes of tests.
   wine cmd /c exit </dev/null >/dev/null 2>&1
+  plumex_warm_up_desktop
+}
+
+# The first window of a fresh prefix makes Wine create its desktop, which
+# can take longer than a test waits for a window: open one here, wait until
+# the desktop's tray exists, and close it again. Bounded by the inspector's
+# timeout; skipped when the win32 test programs are not built.
+plumex_warm_up_desktop() {
+  local dir="$plumex_root/build/win32/tests/wine"
+  [ -f "$dir/smoke_window.exe" ] && [ -f "$dir/inspector.exe" ] || return 0
+  timeout 150 wine "$dir/smoke_window.exe" </dev/null >/dev/null 2>&1 &
+  local pid=$!
+  wine "$dir/inspector.exe" tray --timeout 120000 </dev/null >/dev/null 2>&1 || true
+  wine "$dir/inspector.exe" post --class PlumexSmoke --msg 16 </dev/null >/dev/null 2>&1 || true
+  wait "$pid" 2>/dev/null || true
 }
 
 # Configures and builds one preset. Builds take a lock: the machine has two
