@@ -17,11 +17,7 @@ using namespace plumex::script;
 
 std::unique_ptr<Engine> makeEngine() {
   vm::EngineSetup setup;
-  setup.registerClasses = [](Engine& e) {
-    builtins::registerArrayClass(e);
-    builtins::registerFunctionClass(e);
-    builtins::registerObjectClass(e);
-  };
+  setup.registerClasses = builtins::registerPortableClasses;
   return vm::createEngine(setup);
 }
 

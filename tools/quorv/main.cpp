@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "portable_classes.h"
 #include "script/values/array_record.h"
 #include "script/values/factory.h"
+#include "script/builtins/builtins.h"
 #include "script/vm/engine_interface.h"
 
 namespace {
@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
 
   vm::EngineSetup setup;
   setup.options = options;
-  setup.registerClasses = plumex::tools::registerPortableClasses;
+  setup.registerClasses = plumex::script::builtins::registerPortableClasses;
   const auto engine = vm::createEngine(setup);
   if (!engine) {
     std::fputs("quorv: can't create the script engine\n", stderr);

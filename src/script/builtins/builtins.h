@@ -29,4 +29,9 @@ void registerUriFunctions(Engine& engine);
 // _call.
 void registerCallFunction(Engine& engine);
 
+// Every class and global function that needs no window, no movie and
+// nothing of Win32, in the engine's registration order: what an engine
+// running outside the runtime (quorv, the tests) holds.
+void registerPortableClasses(Engine& engine);
+
 } // namespace plumex::script::builtins

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "platform/ansi_text.h"
+#include "binding/class_binding.h"
 #include "platform/files.h"
 #include "script/compiler/compile_driver.h"
 #include "script/values/factory.h"
@@ -85,12 +86,6 @@ void evalsCall(Engine& engine, ClassRecord&, void*, Value& result, ArgBlock args
   if (runSourceFile(engine, toAnsi(args[0]))) result = engine.result;
 }
 
-void installFunction(Engine& engine, std::string_view name, CallHook hook) {
-  ClassRecord* cls = newClass(engine);
-  cls->call = hook;
-  engine.global(engine.internAnsi(name)) = newNative(engine, cls, nullptr);
-}
-
 } // namespace
 
 std::unique_ptr<Engine> createEngine(const EngineSetup& setup) {
@@ -99,8 +94,8 @@ std::unique_ptr<Engine> createEngine(const EngineSetup& setup) {
     VmState& vm = vmState(engine);
     vm.hook = setup.hook;
     vm.hookData = setup.hookData;
-    installFunction(engine, "eval", evalCall);
-    installFunction(engine, "evals", evalsCall);
+    binding::registerFunction(engine, "eval", evalCall);
+    binding::registerFunction(engine, "evals", evalsCall);
     if (setup.registerClasses) setup.registerClasses(engine);
   });
 }

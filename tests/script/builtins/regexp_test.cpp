@@ -17,32 +17,16 @@
 #include "script/values/factory.h"
 #include "script/values/string_record.h"
 #include "script/vm/engine_interface.h"
+#include "script_fixture.h"
 
 namespace plumex::script {
 namespace {
 
 using namespace std::string_view_literals;
 
-class RegExpTest : public ::testing::Test {
+// The shared engine, with values shown in this test's own way.
+class RegExpTest : public testing::ScriptTest {
 protected:
-  RegExpTest() : engine_(vm::createEngine(setup())), e(*engine_) {
-    e.setWarningSink([](void* data, std::string_view text) {
-      static_cast<std::vector<std::string>*>(data)->emplace_back(text);
-    }, &warnings);
-  }
-
-  static vm::EngineSetup setup() {
-    vm::EngineSetup s;
-    s.registerClasses = [](Engine& en) {
-      builtins::registerTraceFunction(en);
-      builtins::registerRegExpClass(en);
-      builtins::registerArrayClass(en);
-      builtins::registerFunctionClass(en);
-      builtins::registerObjectClass(en);
-    };
-    return s;
-  }
-
   // Strings in quotes (ANSI), arrays as their elements in brackets, null
   // as such, other values as their text.
   std::string show(const Value& v) {
@@ -87,10 +71,6 @@ protected:
     return out;
   }
   Value text(std::string_view ansi) { return makeString(e, ansi); }
-
-  std::unique_ptr<Engine> engine_;
-  Engine& e;
-  std::vector<std::string> warnings;
 };
 
 TEST_F(RegExpTest, ConstructorsLiteralsAndInstanceProperties) {

@@ -31,20 +31,7 @@ protected:
 
   static vm::EngineSetup setup() {
     vm::EngineSetup s;
-    s.registerClasses = [](Engine& en) {
-      builtins::registerNumberFunctions(en);
-      builtins::registerEscapeFunctions(en);
-      builtins::registerTraceFunction(en);
-      builtins::registerRegExpClass(en);
-      builtins::registerArrayClass(en);
-      builtins::registerBooleanClass(en);
-      builtins::registerFunctionClass(en);
-      builtins::registerNumberClass(en);
-      builtins::registerStringClass(en);
-      builtins::registerObjectClass(en);
-      builtins::registerUriFunctions(en);
-      builtins::registerCallFunction(en);
-    };
+    s.registerClasses = builtins::registerPortableClasses;
     return s;
   }
 
