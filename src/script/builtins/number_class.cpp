@@ -24,10 +24,6 @@ constexpr std::string_view kMembers[] = {"MAX_VALUE", "MIN_VALUE", "NaN", "NEGAT
                                          "POSITIVE_INFINITY", "format", "toInteger"};
 static_assert(std::size(kMembers) == kMemberCount);
 
-Value asciiString(Engine& e, const std::string& ascii) {
-  return newString(e, std::u16string(ascii.begin(), ascii.end()));
-}
-
 void constructNumber(Engine& e, ClassRecord&, ArgBlock block, Value& result) {
   const Args args(block);
   result = args.size() == 0 ? Value::integer(0) : toNumberValue(e, args[0]);
@@ -59,7 +55,7 @@ Value numberText(Engine& e, const Value& v, const Args& args) {
   if (v.is(Kind::Integer)) {
     const std::int64_t radix = args.integer(0).value_or(10);
     const int r = radix >= 2 && radix <= 36 ? static_cast<int>(radix) : 10;
-    return asciiString(e, script::formatInteger(v.integerValue(), r));
+    return copyAscii(e, script::formatInteger(v.integerValue(), r));
   }
   return toStringValue(e, v);
 }
@@ -80,7 +76,7 @@ Value format(Engine& e, const Value& v, const Args& args) {
   if (!f) return toStringValue(e, v);
   if (v.is(Kind::NaN)) return makeStaticString(e, u"NaN");
   auto text = formatNumber(f->asString()->view(), v);
-  return newString(e, text ? std::move(*text) : std::u16string());
+  return copyString(e, text ? std::move(*text) : std::u16string());
 }
 
 bool numberMethod(Engine& e, ClassRecord& cls, void* self, Atom atom, Value& result, ArgBlock block) {
@@ -92,7 +88,7 @@ bool numberMethod(Engine& e, ClassRecord& cls, void* self, Atom atom, Value& res
       return true;
     }
     if (member == Format) {
-      result = newString(e, {});  // no number to format
+      result = copyString(e, {});  // no number to format
       return true;
     }
     return binding::classObjectMethod(e, cls, atom, result);

@@ -391,7 +391,7 @@ Value toStringText(Engine& e, const RegExpObject& re) {
   if (re.flags & kGlobal) text += u'g';
   if (re.flags & kIgnoreCase) text += u'i';
   if (re.flags & kMultiline) text += u'm';
-  return newString(e, std::move(text));
+  return copyString(e, text);
 }
 
 // "compile": a new pattern and flags (the constant bit stays); on a
@@ -619,7 +619,7 @@ Value regexpReplace(Engine& engine, const Value& regexp, const Value& text, cons
   }
   if (re.global()) re.lastIndex = 0;
   if (pos < whole.size()) out.append(whole.substr(pos));
-  return newString(engine, std::move(out));
+  return copyString(engine, out);
 }
 
 Value regexpSplit(Engine& engine, const Value& regexp, const Value& text, std::int64_t limit) {

@@ -38,7 +38,7 @@ static_assert(std::size(kMembers) == kMemberCount);
 
 constexpr std::int64_t kNoLimit = 2147483647;
 
-Value emptyString(Engine& e) { return newString(e, {}); }
+Value emptyString(Engine& e) { return copyString(e, {}); }
 
 Value piece(Engine& e, std::u16string_view text, std::size_t from, std::size_t to) {
   return copyString(e, text.substr(from, to - from));
@@ -109,7 +109,7 @@ Value fromCharCode(Engine& e, const Args& args) {
   std::u16string text;
   text.reserve(args.size());
   for (const Value& v : args.values()) text.push_back(codeUnitOf(v));
-  return newString(e, std::move(text));
+  return copyString(e, text);
 }
 
 Value charAt(Engine& e, std::u16string_view text, const Args& args) {
@@ -180,7 +180,7 @@ char16_t toLowerUnit(char16_t c) {
 Value mapCase(Engine& e, std::u16string_view text, char16_t (*map)(char16_t)) {
   std::u16string out(text);
   for (char16_t& c : out) c = map(c);
-  return newString(e, std::move(out));
+  return copyString(e, out);
 }
 
 // ---- searching ----------------------------------------------------------
@@ -241,7 +241,7 @@ Value replaceText(Engine& e, std::u16string_view text, std::u16string_view patte
     if (!all) break;
   }
   out.append(text.substr(from));
-  return newString(e, std::move(out));
+  return copyString(e, out);
 }
 
 Value replace(Engine& e, const Value& me, const Args& args) {
@@ -356,7 +356,7 @@ Value markup(Engine& e, const Value& me, int member, const Args& args) {
   std::u16string out;
   out.reserve(m.open.size() + value.size() + m.afterValue.size() + text.size() + m.close.size());
   out.append(m.open).append(value).append(m.afterValue).append(text).append(m.close);
-  return newString(e, std::move(out));
+  return copyString(e, out);
 }
 
 Value concat(Engine& e, const Value& me, const Args& args) {
@@ -365,7 +365,7 @@ Value concat(Engine& e, const Value& me, const Args& args) {
     out += argumentText(e, args, i);
     if (out.size() > StringRecord::kMaxLength) raiseError(e, "Out of memory");
   }
-  return newString(e, std::move(out));
+  return copyString(e, out);
 }
 
 bool stringMethod(Engine& e, ClassRecord& cls, void* self, Atom atom, Value& result, ArgBlock block) {

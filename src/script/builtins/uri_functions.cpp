@@ -59,7 +59,7 @@ std::optional<std::u16string> textArgument(Engine& e, ArgBlock block) {
 
 Value result(Engine& e, std::u16string text) {
   if (text.size() > StringRecord::kMaxLength) raiseError(e, "Out of memory");
-  return newString(e, std::move(text));
+  return copyString(e, text);
 }
 
 // ---- escape and unescape --------------------------------------------------

@@ -33,10 +33,6 @@ private:
 
 Value staticText(Engine& e, std::u16string_view text) { return makeStaticString(e, text); }
 
-Value asciiString(Engine& e, const std::string& ascii) {
-  return newString(e, std::u16string(ascii.begin(), ascii.end()));
-}
-
 // Calls a member of an Object as a call by name does: a Function on the
 // "__proto__" chain runs with the object as this; an absent name goes to
 // the Object class. The result register is left as it was.
@@ -105,7 +101,7 @@ Value joinArray(Engine& engine, ArrayRecord& array, std::u16string_view separato
   // Elements' conversions may run script that changes the separator's string.
   const std::u16string sep(separator);
   auto& busy = engine.joinsInProgress();
-  if (std::find(busy.begin(), busy.end(), &array) != busy.end()) return newString(engine, {});
+  if (std::find(busy.begin(), busy.end(), &array) != busy.end()) return copyString(engine, {});
   // Arrays nested inside arrays recurse here; the bound keeps that well
   // inside a 1 MiB thread stack.
   if (busy.size() >= kMaxJoinDepth) raiseError(engine, "stack overflow");
@@ -141,7 +137,7 @@ Value joinArray(Engine& engine, ArrayRecord& array, std::u16string_view separato
     if (done < array.length) appendSeparators(1);
   }
   if (done < array.length) appendSeparators(array.length - done - 1);
-  return newString(engine, std::move(text));
+  return copyString(engine, text);
 }
 
 Value toStringValue(Engine& e, const Value& value) {
@@ -154,9 +150,9 @@ Value toStringValue(Engine& e, const Value& value) {
     case Kind::Boolean:
       return staticText(e, v.booleanValue() ? u"true" : u"false");
     case Kind::Integer:
-      return asciiString(e, formatInteger(v.integerValue()));
+      return copyAscii(e, formatInteger(v.integerValue()));
     case Kind::Float:
-      return asciiString(e, formatFloat(v.floatValue()));
+      return copyAscii(e, formatFloat(v.floatValue()));
     case Kind::NaN:
       return staticText(e, u"NaN");
     case Kind::String:

@@ -88,14 +88,7 @@ void writeStringElement(Engine& engine, StringRecord& s, const Value& key, const
     engine.warn(kStringRange);
     return;
   }
-  std::u16string& text = s.text();
-  const auto index = static_cast<std::size_t>(i);
-  if (index >= text.size()) {
-    const std::size_t before = text.capacity();
-    text.resize(index + 1, u' ');
-    if (text.capacity() > before) engine.heap().charge((text.capacity() - before) * sizeof(char16_t));
-  }
-  text[index] = unit;
+  s.setUnit(engine.heap(), static_cast<std::uint32_t>(i), unit);
 }
 
 } // namespace plumex::script

@@ -1,5 +1,7 @@
 #include "script/values/factory.h"
 
+#include <algorithm>
+
 #include "platform/ansi_text.h"
 #include "script/values/array_record.h"
 #include "script/values/function_cell.h"
@@ -28,27 +30,33 @@ FunctionCell* newFunction(Engine& engine, Cell* code) {
 }
 
 Value makeStaticString(Engine& engine, const char16_t* chars, std::uint32_t length) {
-  return Value::string(engine.heap().make<StringRecord>(chars, length));
+  return Value::string(StringRecord::makeStatic(engine.heap(), chars, length));
 }
 
 Value makeStaticString(Engine& engine, std::u16string_view literal) {
   return makeStaticString(engine, literal.data(), static_cast<std::uint32_t>(literal.size()));
 }
 
-Value newString(Engine& engine, std::u16string text) {
-  if (text.size() > StringRecord::kMaxLength) raiseError(engine, "Out of memory");
-  const std::size_t extra = text.capacity() * sizeof(char16_t);
-  StringRecord* s = engine.heap().make<StringRecord>(std::move(text));
-  engine.heap().charge(extra);
-  return Value::string(s);
+StringRecord* allocateString(Engine& engine, std::size_t length) {
+  if (length > StringRecord::kMaxLength) raiseError(engine, "Out of memory");
+  return StringRecord::make(engine.heap(), static_cast<std::uint32_t>(length));
 }
 
+
 Value makeString(Engine& engine, std::string_view ansi) {
-  return newString(engine, ansiToUtf16(ansi));
+  return copyString(engine, ansiToUtf16(ansi));
 }
 
 Value copyString(Engine& engine, std::u16string_view text) {
-  return newString(engine, std::u16string(text));
+  StringRecord* s = allocateString(engine, text.size());
+  std::copy(text.begin(), text.end(), s->chars());
+  return Value::string(s);
+}
+
+Value copyAscii(Engine& engine, std::string_view ascii) {
+  StringRecord* s = allocateString(engine, ascii.size());
+  std::transform(ascii.begin(), ascii.end(), s->chars(), [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
+  return Value::string(s);
 }
 
 std::string toAnsi(const Value& stringValue) {
@@ -57,11 +65,9 @@ std::string toAnsi(const Value& stringValue) {
 }
 
 Value concatStrings(Engine& engine, std::u16string_view a, std::u16string_view b) {
-  if (a.size() + b.size() > StringRecord::kMaxLength) raiseError(engine, "Out of memory");
-  std::u16string text;
-  text.reserve(a.size() + b.size());
-  text.append(a).append(b);
-  return newString(engine, std::move(text));
+  StringRecord* s = allocateString(engine, a.size() + b.size());
+  std::copy(b.begin(), b.end(), std::copy(a.begin(), a.end(), s->chars()));
+  return Value::string(s);
 }
 
 ClassRecord* newClass(Engine& engine) {

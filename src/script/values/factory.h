@@ -13,6 +13,7 @@ class ArrayRecord;
 class ClassRecord;
 class FunctionCell;
 class PropertyTable;
+class StringRecord;
 
 PropertyTable* newTable(Engine& engine);
 // A table whose "__proto__" is an Object over `prototype`.
@@ -27,7 +28,12 @@ Value makeStaticString(Engine& engine, std::u16string_view literal);
 Value makeString(Engine& engine, std::string_view ansi);
 // A dynamic String holding a copy of the text.
 Value copyString(Engine& engine, std::u16string_view text);
-Value newString(Engine& engine, std::u16string text);
+// A dynamic String of ASCII text, a unit per byte.
+Value copyAscii(Engine& engine, std::string_view ascii);
+// A dynamic String of `length` units for the caller to write before
+// anything else can see it; raises "Out of memory" beyond the longest
+// string the engine builds.
+StringRecord* allocateString(Engine& engine, std::size_t length);
 // The text of a String value in the system's ANSI code page.
 std::string toAnsi(const Value& stringValue);
 // A new String of a followed by b; raises "Out of memory" beyond the

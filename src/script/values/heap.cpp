@@ -1,24 +1,176 @@
 #include "script/values/heap.h"
 
 #include <algorithm>
+#include <bit>
 
 #if defined(__SANITIZE_ADDRESS__)
-#define PLUMEX_SYSTEM_CELLS 1
+#define PLUMEX_ASAN 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-#define PLUMEX_SYSTEM_CELLS 1
+#define PLUMEX_ASAN 1
 #endif
+#endif
+#if defined(PLUMEX_ASAN)
+#include <sanitizer/asan_interface.h>
 #endif
 
 namespace plumex::script {
 
+namespace {
+
+// Free slots are poisoned under the address sanitizer, so that a use of a
+// dead cell is caught until its slot is used again.
+inline void poison([[maybe_unused]] void* p, [[maybe_unused]] std::size_t bytes) {
+#if defined(PLUMEX_ASAN)
+  ASAN_POISON_MEMORY_REGION(p, bytes);
+#endif
+}
+inline void unpoison([[maybe_unused]] void* p, [[maybe_unused]] std::size_t bytes) {
+#if defined(PLUMEX_ASAN)
+  ASAN_UNPOISON_MEMORY_REGION(p, bytes);
+#endif
+}
+
+// Empty chunks a sweep keeps per size class for the allocations to come.
+constexpr std::size_t kSpareChunks = 2;
+
+} // namespace
+
+// A chunk's header sits at its start: the chunk is aligned to its size, so
+// a cell's chunk is its address rounded down. Bits of `used` past the last
+// slot are set and stay set, so the allocator never hands them out.
+struct Heap::Chunk {
+  static constexpr std::size_t kWords = (kChunkBytes / kGranule + 63) / 64;
+  std::uint64_t used[kWords];
+  std::uint32_t slotBytes;
+  std::uint32_t slots;
+  std::uint32_t words;
+  std::uint64_t lastMask;  // the bits of the last word that are slots
+
+  static constexpr std::size_t kHeader = (sizeof(std::uint64_t) * kWords + 32 + kGranule - 1) / kGranule * kGranule;
+
+  std::byte* slot(std::size_t i) { return reinterpret_cast<std::byte*>(this) + kHeader + i * slotBytes; }
+  std::uint64_t slotBits(std::size_t w) const { return w + 1 == words ? used[w] & lastMask : used[w]; }
+
+  static Chunk* create(std::size_t slotBytes) {
+    auto* c = static_cast<Chunk*>(::operator new(kChunkBytes, std::align_val_t{kChunkBytes}));
+    c->slotBytes = static_cast<std::uint32_t>(slotBytes);
+    c->slots = static_cast<std::uint32_t>((kChunkBytes - kHeader) / slotBytes);
+    c->words = (c->slots + 63) / 64;
+    const std::uint32_t tail = c->slots % 64;
+    c->lastMask = tail == 0 ? ~std::uint64_t{0} : (std::uint64_t{1} << tail) - 1;
+    std::fill(std::begin(c->used), std::end(c->used), ~std::uint64_t{0});
+    std::fill(c->used, c->used + c->words, 0);
+    c->used[c->words - 1] = ~c->lastMask;
+    poison(c->slot(0), std::size_t{c->slots} * slotBytes);
+    return c;
+  }
+  static void release(Chunk* c) {
+    unpoison(c->slot(0), std::size_t{c->slots} * c->slotBytes);
+    ::operator delete(c, std::align_val_t{kChunkBytes});
+  }
+  static Chunk* of(void* cell) {
+    return reinterpret_cast<Chunk*>(reinterpret_cast<std::uintptr_t>(cell) & ~std::uintptr_t{kChunkBytes - 1});
+  }
+  void clear(void* cell) {
+    const std::size_t i = static_cast<std::size_t>(static_cast<std::byte*>(cell) - slot(0)) / slotBytes;
+    used[i / 64] &= ~(std::uint64_t{1} << (i % 64));
+    poison(cell, slotBytes);
+  }
+};
+
 Heap::~Heap() { releaseAll(); }
+
+void* Heap::allocateCell(std::uint8_t sizeClass, std::size_t bytes) {
+  if (sizeClass == 0) return ::operator new(bytes);
+  Pool& pool = pools_[sizeClass];
+  while (pool.chunk < pool.chunks.size()) {
+    Chunk* c = pool.chunks[pool.chunk];
+    for (; pool.word < c->words; ++pool.word) {
+      const std::uint64_t free = ~c->used[pool.word];
+      if (free != 0) {
+        const int bit = std::countr_zero(free);
+        c->used[pool.word] |= std::uint64_t{1} << bit;
+        std::byte* p = c->slot(pool.word * 64 + static_cast<std::size_t>(bit));
+        unpoison(p, bytes);
+        return p;
+      }
+    }
+    ++pool.chunk;
+    pool.word = 0;
+  }
+  pool.chunks.push_back(Chunk::create(std::size_t{sizeClass} * kGranule));
+  stats_.chunkBytes += kChunkBytes;
+  pool.chunk = pool.chunks.size() - 1;
+  pool.word = 0;
+  return allocateCell(sizeClass, bytes);
+}
+
+void Heap::freeCell(void* memory, std::uint8_t sizeClass) {
+  if (sizeClass == 0) {
+    ::operator delete(memory);
+    return;
+  }
+  Chunk::of(memory)->clear(memory);
+  // The slot is free again: let the search find it.
+  Pool& pool = pools_[sizeClass];
+  pool.chunk = 0;
+  pool.word = 0;
+}
+
+void Heap::destroy(Cell* cell) {
+  const std::uint8_t sizeClass = cell->sizeClass_;
+  cell->~Cell();
+  freeCell(cell, sizeClass);
+}
+
+void Heap::sweepChunks(std::uint8_t sizeClass, Cell*& dead, std::size_t& live, std::size_t& cells) {
+  Pool& pool = pools_[sizeClass];
+  std::size_t spare = 0;
+  auto kept = pool.chunks.begin();
+  for (Chunk* c : pool.chunks) {
+    bool inUse = false;
+    for (std::size_t w = 0; w < c->words; ++w) {
+      for (std::uint64_t bits = c->slotBits(w); bits != 0; bits &= bits - 1) {
+        const int bit = std::countr_zero(bits);
+        Cell* cell = reinterpret_cast<Cell*>(c->slot(w * 64 + static_cast<std::size_t>(bit)));
+        if (cell->marked_) {
+          cell->marked_ = false;
+          live += cell->byteSize();
+          ++cells;
+          inUse = true;
+        } else if (cell->finalizable_) {
+          cell->next_ = dead;
+          dead = cell;
+          inUse = true;
+        } else {
+          // Nothing can look at a dead cell without a finaliser any more:
+          // finalisers get their instance and class, never the engine's
+          // cells.
+          cell->~Cell();
+          c->used[w] &= ~(std::uint64_t{1} << bit);
+          poison(cell, c->slotBytes);
+        }
+      }
+    }
+    if (inUse || spare++ < kSpareChunks) {
+      *kept++ = c;
+    } else {
+      Chunk::release(c);
+      stats_.chunkBytes -= kChunkBytes;
+    }
+  }
+  pool.chunks.erase(kept, pool.chunks.end());
+  pool.chunk = 0;
+  pool.word = 0;
+}
 
 void Heap::sweep() {
   Cell* dead = nullptr;
-  Cell** link = &head_;
   std::size_t live = 0;
   std::size_t cells = 0;
+  for (std::uint8_t sizeClass = 1; sizeClass < kClasses; ++sizeClass) sweepChunks(sizeClass, dead, live, cells);
+  Cell** link = &large_;
   while (Cell* c = *link) {
     if (c->marked_) {
       c->marked_ = false;
@@ -31,9 +183,6 @@ void Heap::sweep() {
         c->next_ = dead;
         dead = c;
       } else {
-        // Nothing can look at a dead cell without a finaliser any more:
-        // finalisers get their instance and class, never the engine's
-        // cells.
         destroy(c);
       }
     }
@@ -46,64 +195,39 @@ void Heap::sweep() {
   finalizeAndFree(dead);
 }
 
-void* Heap::allocateCell(std::uint8_t sizeClass, std::size_t bytes) {
-#if defined(PLUMEX_SYSTEM_CELLS)
-  // Under the address sanitizer every cell comes from the system, so that
-  // a use after free is caught.
-  sizeClass = 0;
-#endif
-  if (sizeClass == 0) return ::operator new(bytes);
-  if (FreeBlock* b = freeLists_[sizeClass]) {
-    freeLists_[sizeClass] = b->next;
-    return b;
-  }
-  const std::size_t size = std::size_t{sizeClass} * kGranule;
-  if (chunkLeft_ < size) {
-    chunks_.emplace_back(new std::byte[kChunkBytes]);
-    chunkNext_ = chunks_.back().get();
-    chunkLeft_ = kChunkBytes;
-  }
-  void* memory = chunkNext_;
-  chunkNext_ += size;
-  chunkLeft_ -= size;
-  return memory;
-}
-
-void Heap::freeCell(void* memory, std::uint8_t sizeClass) {
-#if defined(PLUMEX_SYSTEM_CELLS)
-  sizeClass = 0;
-#endif
-  if (sizeClass == 0) {
-    ::operator delete(memory);
-    return;
-  }
-  auto* b = static_cast<FreeBlock*>(memory);
-  b->next = freeLists_[sizeClass];
-  freeLists_[sizeClass] = b;
-}
-
-void Heap::destroy(Cell* cell) {
-  const std::uint8_t sizeClass = cell->sizeClass_;
-  cell->~Cell();
-  freeCell(cell, sizeClass);
-}
-
 void Heap::clearMarks() {
-  for (Cell* c = head_; c; c = c->next_) c->marked_ = false;
+  for (Pool& pool : pools_)
+    for (Chunk* c : pool.chunks)
+      for (std::size_t w = 0; w < c->words; ++w)
+        for (std::uint64_t bits = c->slotBits(w); bits != 0; bits &= bits - 1)
+          reinterpret_cast<Cell*>(c->slot(w * 64 + static_cast<std::size_t>(std::countr_zero(bits))))->marked_ = false;
+  for (Cell* c = large_; c; c = c->next_) c->marked_ = false;
+}
+
+Cell* Heap::takeAll() {
+  Cell* all = large_;
+  large_ = nullptr;
+  for (Pool& pool : pools_)
+    for (Chunk* c : pool.chunks)
+      for (std::size_t w = 0; w < c->words; ++w)
+        for (std::uint64_t bits = c->slotBits(w); bits != 0; bits &= bits - 1) {
+          Cell* cell = reinterpret_cast<Cell*>(c->slot(w * 64 + static_cast<std::size_t>(std::countr_zero(bits))));
+          cell->next_ = all;
+          all = cell;
+        }
+  return all;
 }
 
 void Heap::releaseAll() {
-  Cell* all = head_;
-  head_ = nullptr;
-  finalizeAndFree(all);
-  // A finaliser may allocate; those cells die with the rest.
-  while (head_) {
-    all = head_;
-    head_ = nullptr;
-    finalizeAndFree(all);
+  // A finaliser may allocate; those cells die in the next round.
+  while (Cell* all = takeAll()) finalizeAndFree(all);
+  for (Pool& pool : pools_) {
+    for (Chunk* c : pool.chunks) Chunk::release(c);
+    pool = Pool{};
   }
   stats_.liveBytes = 0;
   stats_.cells = 0;
+  stats_.chunkBytes = 0;
 }
 
 void Heap::finalizeAndFree(Cell* dead) {

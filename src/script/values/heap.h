@@ -1,11 +1,9 @@
 #pragma once
-// The engine heap: every cell on one list, a non-moving mark and sweep
-// collector, and pacing that lets the heap double before the next
-// collection is due.
+// The engine heap: a non-moving mark and sweep collector, and pacing that
+// lets the heap double before the next collection is due.
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
@@ -19,6 +17,7 @@ struct HeapStats {
   std::size_t allocatedSince = 0;   // bytes allocated since the last collection
   std::size_t threshold = 0;        // allocatedSince at which a collection is due
   std::size_t cells = 0;
+  std::size_t chunkBytes = 0;       // memory the heap holds for small cells
   std::uint64_t collections = 0;
 };
 
@@ -33,8 +32,14 @@ public:
 
   template <class T, class... Args>
   T* make(Args&&... args) {
-    const std::uint8_t sizeClass = sizeClassOf(sizeof(T));
-    void* memory = allocateCell(sizeClass, sizeof(T));
+    return makeSized<T>(sizeof(T), std::forward<Args>(args)...);
+  }
+  // A cell of `bytes` bytes (at least sizeof(T)): the room past the object
+  // is the cell's own, for records that keep their data inline.
+  template <class T, class... Args>
+  T* makeSized(std::size_t bytes, Args&&... args) {
+    const std::uint8_t sizeClass = sizeClassOf(bytes);
+    void* memory = allocateCell(sizeClass, bytes);
     T* cell;
     try {
       cell = new (memory) T(std::forward<Args>(args)...);
@@ -44,10 +49,12 @@ public:
     }
     cell->sizeClass_ = sizeClass;
     cell->finalizable_ = cell->finalizeOrder() != FinalizeOrder::None;
-    cell->next_ = head_;
-    head_ = cell;
+    if (sizeClass == 0) {
+      cell->next_ = large_;
+      large_ = cell;
+    }
     ++stats_.cells;
-    charge(sizeof(T));
+    charge(bytes);
     return cell;
   }
 
@@ -80,34 +87,44 @@ public:
   // script, so no script may run then.
   bool finalizing() const { return finalizing_; }
 
-private:
-  // Cells up to kLargestPooled bytes come from the heap's own chunks, in
-  // size classes of kGranule bytes, and go back to a free list per class:
-  // the engine makes and drops small cells (strings above all) at a rate
-  // the system allocator handles poorly.
+  // Cells up to kLargestPooled bytes live in chunks of one size class
+  // each, found by a bitmap of the slots in use; larger ones come from the
+  // system and sit on a list. The engine makes and drops small cells
+  // (strings above all) at a rate the system allocator handles poorly, and
+  // a sweep that walks chunks in address order reads memory the way the
+  // processor prefetches it.
   static constexpr std::size_t kGranule = 16;
   static constexpr std::size_t kLargestPooled = 256;
   static constexpr std::size_t kChunkBytes = 64 * 1024;
+
+private:
+  struct Chunk;
+  static constexpr std::size_t kClasses = kLargestPooled / kGranule + 1;
   static std::uint8_t sizeClassOf(std::size_t bytes) {
     return bytes > kLargestPooled ? 0 : static_cast<std::uint8_t>((bytes + kGranule - 1) / kGranule);
   }
   void* allocateCell(std::uint8_t sizeClass, std::size_t bytes);
+  void* allocateFromNewChunk(std::uint8_t sizeClass);
   void freeCell(void* memory, std::uint8_t sizeClass);
   void destroy(Cell* cell);
   void finalizeAndFree(Cell* dead);
+  // Every cell in use, linked through next_ (large cells leave their list).
+  Cell* takeAll();
+  void sweepChunks(std::uint8_t sizeClass, Cell*& dead, std::size_t& live, std::size_t& cells);
 
-  struct FreeBlock {
-    FreeBlock* next;
+  // Per size class: its chunks, and where the search for a free slot
+  // resumes (slots before it are in use until the next sweep).
+  struct Pool {
+    std::vector<Chunk*> chunks;
+    std::size_t chunk = 0;
+    std::size_t word = 0;
   };
-  FreeBlock* freeLists_[kLargestPooled / kGranule + 1] = {};
-  std::vector<std::unique_ptr<std::byte[]>> chunks_;
-  std::byte* chunkNext_ = nullptr;
-  std::size_t chunkLeft_ = 0;
+  Pool pools_[kClasses];
 
-  Cell* head_ = nullptr;
+  Cell* large_ = nullptr;
   std::size_t finalisable_ = 0;
   bool finalizing_ = false;
-  HeapStats stats_{0, 0, kMinThreshold, 0, 0};
+  HeapStats stats_{0, 0, kMinThreshold, 0, 0, 0};
 };
 
 } // namespace plumex::script

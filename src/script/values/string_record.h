@@ -1,14 +1,19 @@
 #pragma once
 // A script string: a mutable record shared by every value that refers to
-// it. Static strings point at constant text and never change.
+// it. Static strings point at constant text and never change. A dynamic
+// string keeps its characters in its own cell, so making one is a single
+// allocation; a string that grows past that room moves them to a buffer
+// of its own.
 
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "script/values/cell.h"
 
 namespace plumex::script {
+
+class Heap;
+class PropertyTable;
 
 class StringRecord final : public Cell {
 public:
@@ -16,35 +21,38 @@ public:
   // than overflowing the 32-bit length or the address space.
   static constexpr std::uint32_t kMaxLength = (1u << 30) - 1;
 
-  // Static: the text belongs to constant data that outlives the engine.
-  StringRecord(const char16_t* chars, std::uint32_t length)
-      : static_(true), staticChars_(chars), staticLength_(length) {}
-  explicit StringRecord(std::u16string text) : text_(std::move(text)) {}
+  // A static string over constant data that outlives the engine.
+  static StringRecord* makeStatic(Heap& heap, const char16_t* chars, std::uint32_t length);
+  // A dynamic string of `length` units, to be written through chars()
+  // before anything else can see it.
+  static StringRecord* make(Heap& heap, std::uint32_t length);
 
-  bool isStatic() const { return static_; }
-  std::u16string_view view() const {
-    return static_ ? std::u16string_view(staticChars_, staticLength_) : std::u16string_view(text_);
-  }
-  std::uint32_t length() const {
-    return static_ ? staticLength_ : static_cast<std::uint32_t>(text_.size());
-  }
+  bool isStatic() const { return storage_ == Storage::Static; }
+  std::u16string_view view() const { return {chars_, length_}; }
+  std::uint32_t length() const { return length_; }
 
   // Dynamic strings only.
-  std::u16string& text() { return text_; }
+  char16_t* chars() { return const_cast<char16_t*>(chars_); }
+  // Sets the unit at `index`, first padding the string with spaces up to
+  // it when it lies past the end (index < kMaxLength).
+  void setUnit(Heap& heap, std::uint32_t index, char16_t unit);
 
   PropertyTable* table() const { return table_; }
   void setTable(PropertyTable* t) { table_ = t; }
 
   void trace(Tracer& t) override;
-  std::size_t byteSize() const override {
-    return sizeof(*this) + (static_ ? 0 : text_.capacity() * sizeof(char16_t));
-  }
+  std::size_t byteSize() const override;
+
+  // Use make or makeStatic; public only for the heap's construction.
+  StringRecord(const char16_t* chars, std::uint32_t length, std::uint32_t capacity, bool isStatic);
+  ~StringRecord() override;
 
 private:
-  bool static_ = false;
-  const char16_t* staticChars_ = nullptr;
-  std::uint32_t staticLength_ = 0;
-  std::u16string text_;
+  enum class Storage : std::uint8_t { Static, Inline, Owned };
+  Storage storage_;
+  std::uint32_t length_;
+  const char16_t* chars_;  // Owned: from new[]
+  std::uint32_t capacity_;  // units chars_ has room for (dynamic strings)
   PropertyTable* table_ = nullptr;
 };
 

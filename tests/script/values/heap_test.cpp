@@ -257,5 +257,45 @@ TEST_F(Collector, StressRandomGraphs) {
   EXPECT_EQ(log.events.size(), static_cast<std::size_t>(natives));
 }
 
+TEST_F(Collector, SmallCellsOfEverySizeAreReusedAndSurvivorsKeepTheirText) {
+  // Strings of 0 to 120 units fill every pooled size class and a few large
+  // cells; every seventh of the first round is kept. After each collection
+  // the kept ones read back whole and the heap counts exactly what is
+  // reachable; the later rounds reuse the slots of the dead instead of
+  // taking more memory, and memory no cell uses any more is given back.
+  ArrayRecord* kept = newArray(e);
+  e.global(global(u"kept")) = Value::array(kept);
+  std::vector<std::u16string> expected;
+  std::size_t cells = 0;
+  std::size_t chunkBytes = 0;
+  for (int round = 0; round < 5; ++round) {
+    for (int i = 0; i < 20000; ++i) {
+      std::u16string text(static_cast<std::size_t>(i % 121), static_cast<char16_t>(u'a' + (i + round) % 26));
+      const Value v = copyString(e, text);
+      if (round == 0 && i % 7 == 0) {
+        kept->set(e.heap(), expected.size(), v);
+        expected.push_back(std::move(text));
+      }
+    }
+    e.collectGarbage();
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+      const Value* v = kept->get(k);
+      ASSERT_TRUE(v && v->is(Kind::String));
+      ASSERT_EQ(v->asString()->view(), expected[k]) << "round " << round << " string " << k;
+    }
+    if (round == 0) cells = e.heap().stats().cells;
+    EXPECT_EQ(e.heap().stats().cells, cells) << "round " << round;
+    if (round == 1) chunkBytes = e.heap().stats().chunkBytes;
+    if (round > 1) {
+      EXPECT_EQ(e.heap().stats().chunkBytes, chunkBytes) << "round " << round;
+    }
+  }
+  EXPECT_GT(chunkBytes, 0u);
+  e.global(global(u"kept")) = Value::undefined();
+  e.collectGarbage();
+  EXPECT_LT(e.heap().stats().cells, cells - 2800);
+  EXPECT_LT(e.heap().stats().chunkBytes, chunkBytes / 2);
+}
+
 } // namespace
 } // namespace plumex::script
