@@ -26,6 +26,7 @@
 #include "script/values/native_cell.h"
 #include "script/values/property_table.h"
 #include "script/values/string_record.h"
+#include "script/vm/fused_ops.h"
 #include "script/vm/operators.h"
 #include "script/vm/property_access.h"
 #include "script/vm/vm_state.h"
@@ -240,16 +241,31 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
           &&L_NOP, &&L_END, &&L_HALT, &&L_SETNAME,
           &&L_DELNAME, &&L_DELGLOBAL, &&L_DELLOCAL, &&L_DELSLOT,
           &&L_SLIDEW,
+          // Fused runs, in FusedOp order.
+          &&L_PROLOGUE, &&L_INCLOCAL, &&L_LDLOCAL2,
+          &&L_ADD_LOCAL, &&L_SUB_LOCAL, &&L_MUL_LOCAL, &&L_LT_LOCAL, &&L_GT_LOCAL, &&L_LE_LOCAL, &&L_GE_LOCAL,
+          &&L_ADD_SLOT, &&L_SUB_SLOT, &&L_MUL_SLOT, &&L_LT_SLOT, &&L_GT_SLOT, &&L_LE_SLOT, &&L_GE_SLOT,
+          &&L_ADD_CONST, &&L_SUB_CONST, &&L_MUL_CONST, &&L_LT_CONST, &&L_GT_CONST, &&L_LE_CONST, &&L_GE_CONST,
+          &&L_MOD_CONST,
+          &&L_ADD_LL, &&L_SUB_LL, &&L_MUL_LL, &&L_LT_LL, &&L_GT_LL, &&L_LE_LL, &&L_GE_LL,
+          &&L_LT_JF, &&L_GT_JF, &&L_LE_JF, &&L_GE_JF, &&L_EQ_JF, &&L_NE_JF, &&L_STRICTEQ_JF, &&L_STRICTNE_JF,
+          &&L_LT_LOCAL_JF, &&L_GT_LOCAL_JF, &&L_LE_LOCAL_JF, &&L_GE_LOCAL_JF,
+          &&L_LT_SLOT_JF, &&L_GT_SLOT_JF, &&L_LE_SLOT_JF, &&L_GE_SLOT_JF,
+          &&L_LT_CONST_JF, &&L_GT_CONST_JF, &&L_LE_CONST_JF, &&L_GE_CONST_JF,
+          &&L_LT_LL_JF, &&L_GT_LL_JF, &&L_LE_LL_JF, &&L_GE_LL_JF,
       };
 #undef NONE8
-      static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == compiler::kLastOpcode + 1);
-// Loaded code holds only opcodes of the set: the loader verified it.
+      static_assert(sizeof(kLabels) / sizeof(kLabels[0]) == kLastFusedOp + 1);
+// Loaded code holds only opcodes of the set and fused ones: the loader
+// verified it.
 #define DISPATCH() goto* kLabels[static_cast<std::uint32_t>(*pc++)]
 #define CASE(op) L_##op:
+#define FUSED(op) L_##op:
       DISPATCH();
 #else
 #define DISPATCH() continue
-#define CASE(op) case static_cast<int>(Op::op):
+#define CASE(op) case static_cast<int>(Op::op): L_##op:
+#define FUSED(op) case static_cast<int>(FusedOp::op): L_##op:
       for (;;) switch (*pc++) {
       default: goto unimplemented;
 #endif
@@ -603,29 +619,28 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
       }
 
       // ---- Jumps ------------------------------------------------------------
+  // Moves pc by a jump's offset; a backward jump counts toward asking the
+  // host hook, so that a loop that never allocates can still be stopped.
+#define TAKE_JUMP(offset)                                         \
+  do {                                                            \
+    pc += (offset);                                               \
+    if ((offset) < 0 && vm.hook && --vm.hookCountdown == 0) {     \
+      vm.hookCountdown = VmState::kHookInterval;                  \
+      SAVE();                                                     \
+      askHostHook(engine, vm);                                    \
+    }                                                             \
+  } while (0)
 #define JUMP_IF(cond)                                             \
   {                                                               \
     const std::int32_t offset = *pc++;                            \
     const bool taken = (cond);                                    \
     ++sp;                                                         \
-    if (taken) {                                                  \
-      pc += offset;                                               \
-      if (offset < 0 && vm.hook && --vm.hookCountdown == 0) {     \
-        vm.hookCountdown = VmState::kHookInterval;                \
-        SAVE();                                                   \
-        askHostHook(engine, vm);                                  \
-      }                                                           \
-    }                                                             \
+    if (taken) TAKE_JUMP(offset);                                 \
     DISPATCH();                                                   \
   }
       CASE(JMP) {
         const std::int32_t offset = *pc++;
-        pc += offset;
-        if (offset < 0 && vm.hook && --vm.hookCountdown == 0) {
-          vm.hookCountdown = VmState::kHookInterval;
-          SAVE();
-          askHostHook(engine, vm);
-        }
+        TAKE_JUMP(offset);
         DISPATCH();
       }
       CASE(JTRUE) JUMP_IF(truthy(sp[1]))
@@ -633,6 +648,128 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
       CASE(JTRAW) JUMP_IF(sp[1].u.i32 != 0)
       CASE(JFRAW) JUMP_IF(sp[1].u.i32 == 0)
 #undef JUMP_IF
+
+      // ---- Fused runs (fused_ops.h) ----------------------------------------
+      // pc is at the slot after the fused opcode. A run that meets values
+      // its fast path does not take goes on as its first instruction.
+      FUSED(PROLOGUE) {
+        // LDSLOT 1; ADD2; ADJUSTARGS n: ADJUSTARGS reads the count from the
+        // frame and drops the value the other two leave.
+        if (fp[2].refersToHeap()) goto L_LDSLOT;
+        pc += 3;
+        --sp;
+        goto L_ADJUSTARGS;
+      }
+      FUSED(INCLOCAL) {
+        Value& v = fp[-4 - pc[0]];
+        if (!v.is(Kind::Integer)) goto L_LDLOCAL;
+        v.u.i = static_cast<std::int64_t>(static_cast<std::uint64_t>(v.u.i) + 1);
+        pc += 5;
+        DISPATCH();
+      }
+      FUSED(LDLOCAL2) {
+        sp[0] = fp[-4 - pc[0]];
+        sp[-1] = fp[-4 - pc[2]];
+        sp -= 2;
+        pc += 3;
+        DISPATCH();
+      }
+      // An arithmetic or comparison run: the operands a and b, the result
+      // stored at out; then sp and pc move past the run.
+#define FUSED_ARITH(name, first, A, B, OUT, spStep, pcStep, intStore, floatStore) \
+  FUSED(name) {                                                                   \
+    const Value& a = (A);                                                         \
+    const Value& b = (B);                                                         \
+    Value* const out = (OUT);                                                     \
+    if (a.is(Kind::Integer) && b.is(Kind::Integer)) {                             \
+      const std::int64_t x = a.integerValue();                                    \
+      const std::int64_t y = b.integerValue();                                    \
+      intStore;                                                                   \
+    } else if (isPlainNumber(a) && isPlainNumber(b)) {                            \
+      const double p = asDouble(a);                                               \
+      const double q = asDouble(b);                                               \
+      floatStore;                                                                 \
+    } else {                                                                      \
+      goto L_##first;                                                             \
+    }                                                                             \
+    sp += (spStep);                                                               \
+    pc += (pcStep);                                                               \
+    DISPATCH();                                                                   \
+  }
+#define WRAPPED(expr) putInteger(out, static_cast<std::int64_t>(expr))
+#define U(v) static_cast<std::uint64_t>(v)
+#define FUSED_ARITHS(suffix, first, A, B, OUT, spStep, pcStep)                                                       \
+  FUSED_ARITH(ADD_##suffix, first, A, B, OUT, spStep, pcStep, WRAPPED(U(x) + U(y)), putNumber(out, p + q))           \
+  FUSED_ARITH(SUB_##suffix, first, A, B, OUT, spStep, pcStep, WRAPPED(U(x) - U(y)), putNumber(out, p - q))           \
+  FUSED_ARITH(MUL_##suffix, first, A, B, OUT, spStep, pcStep, WRAPPED(U(x) * U(y)), putNumber(out, p * q))           \
+  FUSED_ARITH(LT_##suffix, first, A, B, OUT, spStep, pcStep, putBoolean(out, x < y), putBoolean(out, p < q))         \
+  FUSED_ARITH(GT_##suffix, first, A, B, OUT, spStep, pcStep, putBoolean(out, x > y), putBoolean(out, p > q))         \
+  FUSED_ARITH(LE_##suffix, first, A, B, OUT, spStep, pcStep, putBoolean(out, x <= y), putBoolean(out, p <= q))       \
+  FUSED_ARITH(GE_##suffix, first, A, B, OUT, spStep, pcStep, putBoolean(out, x >= y), putBoolean(out, p >= q))
+#define LOCAL(k) fp[-4 - (k)]
+#define FRAME_SLOT(k) fp[1 + (k)]
+#define CONSTANT(k) engine.constants()[static_cast<std::size_t>(k)]
+      FUSED_ARITHS(LOCAL, LDLOCAL, sp[1], LOCAL(pc[0]), sp + 1, 0, 2)
+      FUSED_ARITHS(SLOT, LDSLOT, sp[1], FRAME_SLOT(pc[0]), sp + 1, 0, 2)
+      FUSED_ARITHS(CONST, PUSHCONST, sp[1], CONSTANT(pc[0]), sp + 1, 0, 2)
+      FUSED_ARITHS(LL, LDLOCAL, LOCAL(pc[0]), LOCAL(pc[2]), sp, -1, 4)
+      FUSED_ARITH(MOD_CONST, PUSHCONST, sp[1], CONSTANT(pc[0]), sp + 1, 0, 2,
+                  (y == 0 ? (void)(*out = Value::nan()) : putInteger(out, y == -1 ? 0 : x % y)),
+                  (void)p; (void)q; goto L_PUSHCONST)
+#undef FUSED_ARITHS
+#undef U
+#undef WRAPPED
+#undef FUSED_ARITH
+      // A comparison and the JFRAW after it; the offset is in slot jumpAt
+      // (counted from pc), and the jump counts from the end of the run.
+#define FUSED_JUMP(name, first, A, B, spStep, jumpAt, intTest, floatTest) \
+  FUSED(name) {                                                           \
+    const Value& a = (A);                                                 \
+    const Value& b = (B);                                                 \
+    bool holds;                                                           \
+    if (a.is(Kind::Integer) && b.is(Kind::Integer)) {                     \
+      const std::int64_t x = a.integerValue();                            \
+      const std::int64_t y = b.integerValue();                            \
+      holds = (intTest);                                                  \
+    } else if (isPlainNumber(a) && isPlainNumber(b)) {                    \
+      const double p = asDouble(a);                                       \
+      const double q = asDouble(b);                                       \
+      floatTest;                                                          \
+    } else {                                                              \
+      goto L_##first;                                                     \
+    }                                                                     \
+    sp += (spStep);                                                       \
+    const std::int32_t offset = pc[jumpAt];                               \
+    pc += (jumpAt) + 1;                                                   \
+    if (!holds) TAKE_JUMP(offset);                                        \
+    DISPATCH();                                                           \
+  }
+#define FUSED_JUMPS(suffix, first, A, B, spStep, jumpAt)                                      \
+  FUSED_JUMP(LT_##suffix##JF, first, A, B, spStep, jumpAt, x < y, holds = p < q)             \
+  FUSED_JUMP(GT_##suffix##JF, first, A, B, spStep, jumpAt, x > y, holds = p > q)             \
+  FUSED_JUMP(LE_##suffix##JF, first, A, B, spStep, jumpAt, x <= y, holds = p <= q)           \
+  FUSED_JUMP(GE_##suffix##JF, first, A, B, spStep, jumpAt, x >= y, holds = p >= q)
+#define EQUALITY_JUMP(name, first, test) \
+  FUSED_JUMP(name, first, sp[2], sp[1], 2, 1, test, (void)p; (void)q; goto L_##first)
+      FUSED_JUMP(LT_JF, LT, sp[2], sp[1], 2, 1, x < y, holds = p < q)
+      FUSED_JUMP(GT_JF, GT, sp[2], sp[1], 2, 1, x > y, holds = p > q)
+      FUSED_JUMP(LE_JF, LE, sp[2], sp[1], 2, 1, x <= y, holds = p <= q)
+      FUSED_JUMP(GE_JF, GE, sp[2], sp[1], 2, 1, x >= y, holds = p >= q)
+      EQUALITY_JUMP(EQ_JF, EQ, x == y)
+      EQUALITY_JUMP(NE_JF, NE, x != y)
+      EQUALITY_JUMP(STRICTEQ_JF, STRICTEQ, x == y)
+      EQUALITY_JUMP(STRICTNE_JF, STRICTNE, x != y)
+      FUSED_JUMPS(LOCAL_, LDLOCAL, sp[1], LOCAL(pc[0]), 1, 3)
+      FUSED_JUMPS(SLOT_, LDSLOT, sp[1], FRAME_SLOT(pc[0]), 1, 3)
+      FUSED_JUMPS(CONST_, PUSHCONST, sp[1], CONSTANT(pc[0]), 1, 3)
+      FUSED_JUMPS(LL_, LDLOCAL, LOCAL(pc[0]), LOCAL(pc[2]), 0, 5)
+#undef EQUALITY_JUMP
+#undef FUSED_JUMPS
+#undef LOCAL
+#undef FRAME_SLOT
+#undef CONSTANT
+#undef FUSED_JUMP
+#undef TAKE_JUMP
 
       // ---- with ---------------------------------------------------------------
       CASE(WITH) {
@@ -917,6 +1054,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
 #undef ASK_METHOD_HOOK
 #undef DISPATCH
 #undef CASE
+#undef FUSED
 }
 
 } // namespace plumex::script::vm

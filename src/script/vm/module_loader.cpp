@@ -7,6 +7,7 @@
 #include "script/compiler/stack_check.h"
 #include "script/values/factory.h"
 #include "script/values/function_cell.h"
+#include "script/vm/fused_ops.h"
 
 namespace plumex::script::vm {
 
@@ -146,6 +147,7 @@ private:
       at += d.size;
     }
     record->code.push_back(static_cast<std::int32_t>(Op::END));
+    fuseInstructions(record->code);
 
     if (lines.hasSource) record->sourceName = lines.source;
     for (const LineRecord& r : lines.entries) {

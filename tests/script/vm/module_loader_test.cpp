@@ -12,6 +12,7 @@
 #include "script/values/factory.h"
 #include "script/values/function_cell.h"
 #include "script/values/string_record.h"
+#include "script/vm/fused_ops.h"
 #include "script/vm/module_loader.h"
 
 namespace plumex::script::vm {
@@ -78,7 +79,9 @@ TEST_F(Loader, TranslatesEachFunctionIntoSlots) {
       slot(Op::LDSLOT), 2, slot(Op::JFALSE), 10, slot(Op::PUSHCONST), 5, slot(Op::PUSHINT), -5,
       slot(Op::ROT), -2, slot(Op::POPN), 2, slot(Op::JMP), -14,
       slot(Op::LDGLOBAL), atom("g"), slot(Op::RETURN), slot(Op::END)};
-  EXPECT_EQ(f->code, fCode);
+  // The prologue runs fused; the slots after its first stay as loaded.
+  EXPECT_EQ(f->code[0], static_cast<std::int32_t>(FusedOp::PROLOGUE));
+  EXPECT_EQ(unfusedCode(f->code), fCode);
   EXPECT_EQ(f->maxStack, 2u + 3u);
   EXPECT_EQ(f->sourceName, "unknown");
   EXPECT_TRUE(f->lines.empty());
@@ -242,6 +245,40 @@ TEST_F(Loader, AFailedLoadLeavesTheEngineAsItWas) {
   auto good = ModuleImage::read(assemble(fAndMain, nameG, table));
   ASSERT_TRUE(loadModule(*engine, *good)) << engine->errorText();
   EXPECT_TRUE(function("f"));
+}
+
+TEST(FusedRuns, OnlyTheFirstSlotOfARunChanges) {
+  // Runs start at every instruction, overlapping ones included, and are
+  // matched against the code as loaded; a run cut short by the end of the
+  // code, or a counter stepping another local, is left alone.
+  auto S = [](auto op) { return static_cast<std::int32_t>(op); };
+  const std::vector<std::int32_t> loaded = {
+      S(Op::LDLOCAL), 0, S(Op::LDLOCAL), 1, S(Op::MUL),            // MUL_LL, then MUL_LOCAL
+      S(Op::LDLOCAL), 2, S(Op::LDLOCAL), 3, S(Op::EQ),             // LDLOCAL2: no EQ form
+      S(Op::LDSLOT), 4, S(Op::LT), S(Op::JFRAW), 9,                // LT_SLOT_JF, then LT_JF
+      S(Op::PUSHCONST), 7, S(Op::MOD),                             // MOD_CONST
+      S(Op::LDLOCAL), 5, S(Op::PUSH1), S(Op::ADD), S(Op::STLOCAL), 5,  // INCLOCAL
+      S(Op::LDLOCAL), 5, S(Op::PUSH1), S(Op::ADD), S(Op::STLOCAL), 6,  // not a counter
+      S(Op::STRICTNE), S(Op::JFRAW), -20,                          // STRICTNE_JF
+      S(Op::LDLOCAL), 1, S(Op::LDLOCAL), 2, S(Op::GE), S(Op::JFRAW), 3,  // GE_LL_JF
+      S(Op::LDLOCAL), 1, S(Op::LDSLOT), 1, S(Op::ADD2),            // no run: not a prologue
+      S(Op::LDLOCAL), 2};
+  std::vector<std::int32_t> code = loaded;
+  fuseInstructions(code);
+  std::vector<std::int32_t> expected = loaded;
+  expected[0] = S(FusedOp::MUL_LL);
+  expected[2] = S(FusedOp::MUL_LOCAL);
+  expected[5] = S(FusedOp::LDLOCAL2);
+  expected[10] = S(FusedOp::LT_SLOT_JF);
+  expected[12] = S(FusedOp::LT_JF);
+  expected[15] = S(FusedOp::MOD_CONST);
+  expected[18] = S(FusedOp::INCLOCAL);
+  expected[30] = S(FusedOp::STRICTNE_JF);
+  expected[33] = S(FusedOp::GE_LL_JF);
+  expected[35] = S(FusedOp::GE_LOCAL_JF);
+  expected[37] = S(FusedOp::GE_JF);
+  EXPECT_EQ(code, expected);
+  EXPECT_EQ(unfusedCode(code), loaded);
 }
 
 } // namespace
