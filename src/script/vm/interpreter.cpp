@@ -525,23 +525,26 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
     ++sp;                                                                       \
     DISPATCH();                                                                 \
   }
-  // The same with a path for two numbers of which one at least is a Float.
+  // Runs intPart with x and y for two Integers, floatPart with p and q for
+  // two numbers of which one at least is a Float, and otherPart otherwise.
+#define ON_NUMBERS(a, b, intPart, floatPart, otherPart)                       \
+  if ((a).is(Kind::Integer) && (b).is(Kind::Integer)) {                       \
+    const std::int64_t x = (a).integerValue();                                \
+    const std::int64_t y = (b).integerValue();                                \
+    intPart;                                                                  \
+  } else if (isPlainNumber(a) && isPlainNumber(b)) {                          \
+    const double p = asDouble(a);                                             \
+    const double q = asDouble(b);                                             \
+    floatPart;                                                                \
+  } else {                                                                    \
+    otherPart;                                                                \
+  }
+  // BINARY with a path for Floats.
 #define NUMERIC(op, intStore, floatStore, slow)                                 \
   CASE(op) {                                                                    \
     const Value& a = sp[2];                                                     \
     const Value& b = sp[1];                                                     \
-    if (a.is(Kind::Integer) && b.is(Kind::Integer)) {                           \
-      const std::int64_t x = a.integerValue();                                  \
-      const std::int64_t y = b.integerValue();                                  \
-      intStore;                                                                 \
-    } else if (isPlainNumber(a) && isPlainNumber(b)) {                          \
-      const double p = asDouble(a);                                             \
-      const double q = asDouble(b);                                             \
-      floatStore;                                                               \
-    } else {                                                                    \
-      SAVE();                                                                   \
-      sp[2] = slow;                                                             \
-    }                                                                           \
+    ON_NUMBERS(a, b, intStore, floatStore, SAVE(); sp[2] = slow)                \
     ++sp;                                                                       \
     DISPATCH();                                                                 \
   }
@@ -681,17 +684,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
     const Value& a = (A);                                                         \
     const Value& b = (B);                                                         \
     Value* const out = (OUT);                                                     \
-    if (a.is(Kind::Integer) && b.is(Kind::Integer)) {                             \
-      const std::int64_t x = a.integerValue();                                    \
-      const std::int64_t y = b.integerValue();                                    \
-      intStore;                                                                   \
-    } else if (isPlainNumber(a) && isPlainNumber(b)) {                            \
-      const double p = asDouble(a);                                               \
-      const double q = asDouble(b);                                               \
-      floatStore;                                                                 \
-    } else {                                                                      \
-      goto L_##first;                                                             \
-    }                                                                             \
+    ON_NUMBERS(a, b, intStore, floatStore, goto L_##first)                        \
     sp += (spStep);                                                               \
     pc += (pcStep);                                                               \
     DISPATCH();                                                                   \
@@ -727,17 +720,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
     const Value& a = (A);                                                 \
     const Value& b = (B);                                                 \
     bool holds;                                                           \
-    if (a.is(Kind::Integer) && b.is(Kind::Integer)) {                     \
-      const std::int64_t x = a.integerValue();                            \
-      const std::int64_t y = b.integerValue();                            \
-      holds = (intTest);                                                  \
-    } else if (isPlainNumber(a) && isPlainNumber(b)) {                    \
-      const double p = asDouble(a);                                       \
-      const double q = asDouble(b);                                       \
-      floatTest;                                                          \
-    } else {                                                              \
-      goto L_##first;                                                     \
-    }                                                                     \
+    ON_NUMBERS(a, b, holds = (intTest), floatTest, goto L_##first)        \
     sp += (spStep);                                                       \
     const std::int32_t offset = pc[jumpAt];                               \
     pc += (jumpAt) + 1;                                                   \
@@ -765,6 +748,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
       FUSED_JUMPS(LL_, LDLOCAL, LOCAL(pc[0]), LOCAL(pc[2]), 0, 5)
 #undef EQUALITY_JUMP
 #undef FUSED_JUMPS
+#undef ON_NUMBERS
 #undef LOCAL
 #undef FRAME_SLOT
 #undef CONSTANT
