@@ -12,6 +12,7 @@
 #include "script/compiler/module_image.h"
 #include "script/values/factory.h"
 #include "script/values/function_cell.h"
+#include "script/vm/fused_ops.h"
 #include "script/vm/module_loader.h"
 
 using namespace plumex::script;
@@ -20,7 +21,11 @@ using namespace plumex::script::compiler;
 namespace {
 
 void checkRecord(Engine& engine, const vm::CodeRecord& r) {
-  const auto& code = r.code;
+  // Fusion changes only first slots of runs: the code as loaded must hold.
+  const std::vector<std::int32_t> code = vm::unfusedCode(r.code);
+  std::vector<std::int32_t> fused = code;
+  vm::fuseInstructions(fused);
+  FUZZ_CHECK(fused == r.code);
   FUZZ_CHECK(!code.empty() && code.back() == static_cast<std::int32_t>(Op::END));
   std::vector<bool> opcodeAt(code.size(), false);
   for (std::size_t i = 0; i < code.size();) {

@@ -31,9 +31,6 @@ inline void unpoison([[maybe_unused]] void* p, [[maybe_unused]] std::size_t byte
 #endif
 }
 
-// Empty chunks a sweep keeps per size class for the allocations to come.
-constexpr std::size_t kSpareChunks = 2;
-
 } // namespace
 
 // A chunk's header sits at its start: the chunk is aligned to its size, so

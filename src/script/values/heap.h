@@ -96,6 +96,8 @@ public:
   static constexpr std::size_t kGranule = 16;
   static constexpr std::size_t kLargestPooled = 256;
   static constexpr std::size_t kChunkBytes = 64 * 1024;
+  // Empty chunks a sweep keeps per size class for the allocations to come.
+  static constexpr std::size_t kSpareChunks = 1;
 
 private:
   struct Chunk;
