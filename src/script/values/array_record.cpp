@@ -38,6 +38,12 @@ void ArrayRecord::set(Heap& heap, std::uint64_t index, Value v) {
     return;
   }
   const std::size_t before = byteSize();
+  if (index == dense_.size() && sparse_.empty()) {
+    // Appending, the way arrays are mostly filled.
+    dense_.push_back(v);
+    if (dense_.capacity() * sizeof(Value) + sizeof(*this) != before) settle(heap, before);
+    return;
+  }
   place(index, v);
   settle(heap, before);
 }
