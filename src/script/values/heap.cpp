@@ -49,23 +49,24 @@ struct Heap::Chunk {
   std::byte* slot(std::size_t i) { return reinterpret_cast<std::byte*>(this) + kHeader + i * slotBytes; }
   std::uint64_t slotBits(std::size_t w) const { return w + 1 == words ? used[w] & lastMask : used[w]; }
 
-  static Chunk* create(std::size_t slotBytes) {
-    auto* c = static_cast<Chunk*>(::operator new(kChunkBytes, std::align_val_t{kChunkBytes}));
-    c->slotBytes = static_cast<std::uint32_t>(slotBytes);
-    c->slots = static_cast<std::uint32_t>((kChunkBytes - kHeader) / slotBytes);
-    c->words = (c->slots + 63) / 64;
-    const std::uint32_t tail = c->slots % 64;
-    c->lastMask = tail == 0 ? ~std::uint64_t{0} : (std::uint64_t{1} << tail) - 1;
-    std::fill(std::begin(c->used), std::end(c->used), ~std::uint64_t{0});
-    std::fill(c->used, c->used + c->words, 0);
-    c->used[c->words - 1] = ~c->lastMask;
-    poison(c->slot(0), std::size_t{c->slots} * slotBytes);
-    return c;
+  static Chunk* create() { return static_cast<Chunk*>(::operator new(kChunkBytes, std::align_val_t{kChunkBytes})); }
+  // Makes the chunk an empty one of slotBytes slots.
+  void format(std::size_t bytes) {
+    slotBytes = static_cast<std::uint32_t>(bytes);
+    slots = static_cast<std::uint32_t>((kChunkBytes - kHeader) / slotBytes);
+    words = (slots + 63) / 64;
+    const std::uint32_t tail = slots % 64;
+    lastMask = tail == 0 ? ~std::uint64_t{0} : (std::uint64_t{1} << tail) - 1;
+    std::fill(std::begin(used), std::end(used), ~std::uint64_t{0});
+    std::fill(used, used + words, 0);
+    used[words - 1] = ~lastMask;
+    poison(slot(0), kChunkBytes - kHeader);
   }
   static void release(Chunk* c) {
-    unpoison(c->slot(0), std::size_t{c->slots} * c->slotBytes);
+    unpoison(c->slot(0), kChunkBytes - kHeader);
     ::operator delete(c, std::align_val_t{kChunkBytes});
   }
+
   static Chunk* of(void* cell) {
     return reinterpret_cast<Chunk*>(reinterpret_cast<std::uintptr_t>(cell) & ~std::uintptr_t{kChunkBytes - 1});
   }
@@ -96,8 +97,17 @@ void* Heap::allocateCell(std::uint8_t sizeClass, std::size_t bytes) {
     ++pool.chunk;
     pool.word = 0;
   }
-  pool.chunks.push_back(Chunk::create(std::size_t{sizeClass} * kGranule));
-  stats_.chunkBytes += kChunkBytes;
+  Chunk* c;
+  if (!spare_.empty()) {
+    c = spare_.back();
+    spare_.pop_back();
+  } else {
+    c = Chunk::create();
+    stats_.chunkBytes += kChunkBytes;
+  }
+  c->format(std::size_t{sizeClass} * kGranule);
+  pool.chunks.push_back(c);
+  ++chunksInUse_;
   pool.chunk = pool.chunks.size() - 1;
   pool.word = 0;
   return allocateCell(sizeClass, bytes);
@@ -123,7 +133,6 @@ void Heap::destroy(Cell* cell) {
 
 void Heap::sweepChunks(std::uint8_t sizeClass, Cell*& dead, std::size_t& live, std::size_t& cells) {
   Pool& pool = pools_[sizeClass];
-  std::size_t spare = 0;
   auto kept = pool.chunks.begin();
   for (Chunk* c : pool.chunks) {
     bool inUse = false;
@@ -150,11 +159,11 @@ void Heap::sweepChunks(std::uint8_t sizeClass, Cell*& dead, std::size_t& live, s
         }
       }
     }
-    if (inUse || spare++ < kSpareChunks) {
+    if (inUse) {
       *kept++ = c;
     } else {
-      Chunk::release(c);
-      stats_.chunkBytes -= kChunkBytes;
+      spare_.push_back(c);
+      --chunksInUse_;
     }
   }
   pool.chunks.erase(kept, pool.chunks.end());
@@ -162,11 +171,21 @@ void Heap::sweepChunks(std::uint8_t sizeClass, Cell*& dead, std::size_t& live, s
   pool.word = 0;
 }
 
+void Heap::trimSpareChunks() {
+  const std::size_t keep = std::max(kMinSpareChunks, chunksInUse_);
+  while (spare_.size() > keep) {
+    Chunk::release(spare_.back());
+    spare_.pop_back();
+    stats_.chunkBytes -= kChunkBytes;
+  }
+}
+
 void Heap::sweep() {
   Cell* dead = nullptr;
   std::size_t live = 0;
   std::size_t cells = 0;
   for (std::uint8_t sizeClass = 1; sizeClass < kClasses; ++sizeClass) sweepChunks(sizeClass, dead, live, cells);
+  trimSpareChunks();
   Cell** link = &large_;
   while (Cell* c = *link) {
     if (c->marked_) {
@@ -222,6 +241,9 @@ void Heap::releaseAll() {
     for (Chunk* c : pool.chunks) Chunk::release(c);
     pool = Pool{};
   }
+  for (Chunk* c : spare_) Chunk::release(c);
+  spare_.clear();
+  chunksInUse_ = 0;
   stats_.liveBytes = 0;
   stats_.cells = 0;
   stats_.chunkBytes = 0;

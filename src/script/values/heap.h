@@ -96,8 +96,11 @@ public:
   static constexpr std::size_t kGranule = 16;
   static constexpr std::size_t kLargestPooled = 256;
   static constexpr std::size_t kChunkBytes = 64 * 1024;
-  // Empty chunks a sweep keeps per size class for the allocations to come.
-  static constexpr std::size_t kSpareChunks = 1;
+  // A sweep keeps empty chunks, for any size class, up to as many as are
+  // in use and at least this many: the heap grows that much again before
+  // the next collection, and chunks given back to the system would come
+  // back as fresh mappings, each page faulted in anew.
+  static constexpr std::size_t kMinSpareChunks = kMinThreshold / kChunkBytes;
 
 private:
   struct Chunk;
@@ -113,6 +116,7 @@ private:
   // Every cell in use, linked through next_ (large cells leave their list).
   Cell* takeAll();
   void sweepChunks(std::uint8_t sizeClass, Cell*& dead, std::size_t& live, std::size_t& cells);
+  void trimSpareChunks();
 
   // Per size class: its chunks, and where the search for a free slot
   // resumes (slots before it are in use until the next sweep).
@@ -122,6 +126,8 @@ private:
     std::size_t word = 0;
   };
   Pool pools_[kClasses];
+  std::vector<Chunk*> spare_;
+  std::size_t chunksInUse_ = 0;
 
   Cell* large_ = nullptr;
   std::size_t finalisable_ = 0;
