@@ -8,6 +8,7 @@
 // pattern's length in units, the pattern, then the text. A byte is a unit,
 // except that 0xFF takes the next two bytes as one unit (little-endian), so
 // that NUL, surrogates and units beyond Latin-1 occur too.
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -155,6 +156,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t total = 0;
     pieces.asArray()->forEach([&](std::uint64_t, const Value& v) { total += textOf(v).size(); });
     FUZZ_CHECK(total <= text.size());
+
+    // An ASCII pattern over ASCII text takes the char matcher; with an
+    // alternative that holds a unit beyond ASCII and never matches, the
+    // same pattern takes the wide one, and finds the same.
+    auto ascii = [](std::u16string_view s) { return std::all_of(s.begin(), s.end(), [](char16_t c) { return c < 0x80; }); };
+    if (ascii(pattern) && ascii(text) && pattern.find(u"\\Q") == std::u16string::npos) {
+      const Value wide = e.vm.makeRegExp(e, u"(?:" + pattern + u")|\u00e9(?!)", flags);
+      warnings.clear();
+      if (!wide.is(Kind::Null)) {
+        const Value narrow = e.vm.makeRegExp(e, pattern, flags);
+        const Value narrowReplaced = builtins::regexpReplace(e, narrow, subject, makeStaticString(e, u"<$&|$1|$`>"));
+        const Value wideReplaced = builtins::regexpReplace(e, wide, subject, makeStaticString(e, u"<$&|$1|$`>"));
+        FUZZ_CHECK(textOf(narrowReplaced) == textOf(wideReplaced));
+        FUZZ_CHECK(builtins::regexpSearch(e, narrow, subject).integerValue() ==
+                   builtins::regexpSearch(e, wide, subject).integerValue());
+      }
+    }
 
     // "compile" with the same pattern and flags succeeds again. (Only with
     // the same: "[a-O]" is a range in reverse, unless case is ignored.)

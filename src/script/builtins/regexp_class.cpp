@@ -51,20 +51,22 @@ constexpr std::size_t kMaxPairs = 256;
 // unit offsets into the script's string, surrogate pairs count as two
 // units as everywhere else in the engine, and no copy of the text is made.
 // The iterator is random-access so that the library bounds a search's work
-// by the text's length (see search below).
+// by the text's length (see search below). Its char form serves ASCII
+// text (see NarrowRegex).
+template <class Char>
 class UnitIterator {
 public:
   using iterator_category = std::random_access_iterator_tag;
-  using value_type = wchar_t;
+  using value_type = Char;
   using difference_type = std::ptrdiff_t;
-  using pointer = const wchar_t*;
-  using reference = wchar_t;
+  using pointer = const Char*;
+  using reference = Char;
 
   UnitIterator() = default;
   explicit UnitIterator(const char16_t* p) : p_(p) {}
 
-  wchar_t operator*() const { return static_cast<wchar_t>(*p_); }
-  wchar_t operator[](difference_type n) const { return static_cast<wchar_t>(p_[n]); }
+  Char operator*() const { return static_cast<Char>(*p_); }
+  Char operator[](difference_type n) const { return static_cast<Char>(p_[n]); }
   UnitIterator& operator++() { ++p_; return *this; }
   UnitIterator operator++(int) { UnitIterator old = *this; ++p_; return old; }
   UnitIterator& operator--() { --p_; return *this; }
@@ -86,7 +88,13 @@ private:
 // builds behave alike: on Windows the library would otherwise pick traits
 // over the Windows locale.
 using Regex = boost::basic_regex<wchar_t, boost::c_regex_traits<wchar_t>>;
-using Match = boost::match_results<UnitIterator>;
+// A pattern of ASCII units is also compiled for char: over ASCII text the
+// two match alike (the C library classifies and maps case of ASCII the
+// same either way), and a set of char is a table lookup where the library
+// compares a wide unit with each range as a string.
+using NarrowRegex = boost::basic_regex<char, boost::c_regex_traits<char>>;
+using WideIterator = UnitIterator<wchar_t>;
+using NarrowIterator = UnitIterator<char>;
 
 // ---- the class's match state ------------------------------------------
 
@@ -108,6 +116,14 @@ struct Span {
   std::int32_t start = -1;
   std::int32_t end = -1;
   bool matched() const { return start >= 0; }
+};
+
+// A search's result in unit offsets: pair 0 the whole match, pair n
+// group n.
+struct Match {
+  std::vector<Span> pairs;
+  std::size_t size() const { return pairs.size(); }
+  const Span& operator[](std::size_t i) const { return pairs[i]; }
 };
 
 // The class data: the member atoms, and the match state of the engine. The
@@ -134,13 +150,11 @@ public:
 
   // The positions of a match found in a text starting at base: pair 0 the
   // whole match, pair n group n. A split keeps the whole match only.
-  void record(const Match& m, UnitIterator base, bool wholeOnly = false) {
+  void record(const Match& m, bool wholeOnly = false) {
     clearSpans();
     const std::size_t n = wholeOnly ? 1 : std::min(m.size(), kMaxPairs);
-    for (std::size_t i = 0; i < n; ++i) {
-      if (!m[i].matched) continue;
-      spans_[i] = {static_cast<std::int32_t>(m[i].first - base), static_cast<std::int32_t>(m[i].second - base)};
-    }
+    for (std::size_t i = 0; i < n; ++i)
+      if (m[i].matched()) spans_[i] = m[i];
     used_ = n;
   }
 
@@ -199,6 +213,7 @@ struct RegExpObject {
   std::u16string pattern;  // up to its first NUL, as compiled
   int flags = 0;
   Regex regex;
+  std::optional<NarrowRegex> narrow;  // for ASCII patterns
   std::uint32_t lastIndex = 0;
 
   bool global() const { return (flags & kGlobal) != 0; }
@@ -231,16 +246,34 @@ int flagsFromText(std::u16string_view text) {
 // newline-sensitive pattern does. An empty pattern compiles as "^". A
 // pattern the library refuses gives nothing and the warning with the
 // library's text for the error.
-std::optional<Regex> compilePattern(Engine& e, std::u16string_view pattern, int flags) {
-  if (pattern.empty()) pattern = u"^";
+boost::regex_constants::syntax_option_type syntaxOf(int flags) {
   boost::regex_constants::syntax_option_type syntax = boost::regex_constants::perl;
   if (flags & kIgnoreCase) syntax |= boost::regex_constants::icase;
   if (!(flags & kMultiline)) syntax |= boost::regex_constants::no_mod_m;
+  return syntax;
+}
+
+std::optional<Regex> compilePattern(Engine& e, std::u16string_view pattern, int flags) {
+  if (pattern.empty()) pattern = u"^";
+  const boost::regex_constants::syntax_option_type syntax = syntaxOf(flags);
   try {
-    return Regex(UnitIterator(pattern.data()), UnitIterator(pattern.data() + pattern.size()), syntax);
+    return Regex(WideIterator(pattern.data()), WideIterator(pattern.data() + pattern.size()), syntax);
   } catch (const boost::regex_error& error) {
     const boost::regex_traits_wrapper<boost::c_regex_traits<wchar_t>> traits;
     e.warn("RegExp runtime error: " + traits.error_string(error.code()));
+    return std::nullopt;
+  }
+}
+
+// The pattern compiled for char when it is ASCII and the library takes it
+// that way too (an escape beyond a char's range, say, it does not).
+std::optional<NarrowRegex> compileNarrow(std::u16string_view pattern, int flags) {
+  if (pattern.empty()) pattern = u"^";
+  if (std::any_of(pattern.begin(), pattern.end(), [](char16_t c) { return c >= 0x80; })) return std::nullopt;
+  try {
+    return NarrowRegex(NarrowIterator(pattern.data()), NarrowIterator(pattern.data() + pattern.size()),
+                       syntaxOf(flags));
+  } catch (const boost::regex_error&) {
     return std::nullopt;
   }
 }
@@ -255,6 +288,7 @@ Value newRegExp(Engine& e, ClassRecord& cls, std::u16string_view pattern, int fl
   object->pattern = pattern;
   object->flags = flags;
   object->regex = std::move(*regex);
+  object->narrow = compileNarrow(pattern, flags);
   return binding::newInstance(e, cls, std::move(object));
 }
 
@@ -266,14 +300,12 @@ public:
   explicit Searcher(std::u16string_view text) : text_(text.empty() ? std::u16string_view(u"") : text) {}
 
   std::u16string_view text() const { return text_; }
-  UnitIterator base() const { return UnitIterator(text_.data()); }
-  std::size_t offset(UnitIterator it) const { return static_cast<std::size_t>(it - base()); }
-  std::size_t start(const Match& m) const { return offset(m[0].first); }
-  std::size_t end(const Match& m) const { return offset(m[0].second); }
+  std::size_t start(const Match& m) const { return static_cast<std::size_t>(m[0].start); }
+  std::size_t end(const Match& m) const { return static_cast<std::size_t>(m[0].end); }
   // The text of group i, empty when it did not take part.
   std::u16string_view group(const Match& m, std::size_t i) const {
-    if (i >= m.size() || !m[i].matched) return {};
-    return text_.substr(offset(m[i].first), static_cast<std::size_t>(m[i].second - m[i].first));
+    if (i >= m.size() || !m[i].matched()) return {};
+    return text_.substr(static_cast<std::size_t>(m[i].start), static_cast<std::size_t>(m[i].end - m[i].start));
   }
 
   // Searches the remainder from `from` (an empty remainder beyond the text)
@@ -291,19 +323,42 @@ public:
     auto flags = boost::match_default;
     if (re.flags & kMultiline) flags |= boost::match_not_dot_newline;
     try {
-      return boost::regex_search(base() + static_cast<std::ptrdiff_t>(start),
-                                 base() + static_cast<std::ptrdiff_t>(nul_), m, re.regex, flags);
+      if (re.narrow && nul_ <= asciiLength())
+        return find(*re.narrow, NarrowIterator(text_.data()), start, flags, m);
+      return find(re.regex, WideIterator(text_.data()), start, flags, m);
     } catch (const std::runtime_error&) {
       return false;
     }
   }
 
 private:
+  template <class Iterator, class Pattern>
+  bool find(const Pattern& pattern, Iterator base, std::size_t start, boost::match_flag_type flags, Match& m) {
+    boost::match_results<Iterator> found;
+    if (!boost::regex_search(base + static_cast<std::ptrdiff_t>(start), base + static_cast<std::ptrdiff_t>(nul_),
+                             found, pattern, flags))
+      return false;
+    m.pairs.assign(found.size(), Span{});
+    for (std::size_t i = 0; i < found.size(); ++i)
+      if (found[i].matched)
+        m.pairs[i] = {static_cast<std::int32_t>(found[i].first - base), static_cast<std::int32_t>(found[i].second - base)};
+    return true;
+  }
+
+  // How many units from the start are ASCII; found once.
+  std::size_t asciiLength() {
+    if (!ascii_)
+      ascii_ = static_cast<std::size_t>(
+          std::find_if(text_.begin(), text_.end(), [](char16_t c) { return c >= 0x80; }) - text_.begin());
+    return *ascii_;
+  }
+
   std::u16string_view text_;
   // The first NUL at or after nulFrom_ (the text's length when none): the
   // operations search from ascending positions, so it is found once.
   std::size_t nulFrom_ = 1;
   std::size_t nul_ = 0;
+  std::optional<std::size_t> ascii_;
 };
 
 
@@ -321,7 +376,7 @@ bool execSearch(Engine& e, ClassState& s, RegExpObject& re, const Value* text) {
     if (re.global()) re.lastIndex = 0;
     return false;
   }
-  s.record(m, searcher.base());
+  s.record(m);
   if (re.global()) re.lastIndex = static_cast<std::uint32_t>(searcher.end(m));
   return true;
 }
@@ -373,7 +428,7 @@ void substitute(Engine& e, std::u16string& out, std::u16string_view replacement,
       append(text.substr(searcher.end(m)));
     } else if (next == u'+') {
       std::size_t last = 0;
-      while (last + 1 < m.size() && m[last + 1].matched) ++last;
+      while (last + 1 < m.size() && m[last + 1].matched()) ++last;
       if (last > 0) append(searcher.group(m, last));
     } else if (next >= u'1' && next <= u'9') {
       append(searcher.group(m, static_cast<std::size_t>(next - u'0')));
@@ -405,6 +460,7 @@ bool recompile(Engine& e, RegExpObject& re, const Args& args) {
   re.pattern = pattern;
   re.flags = flags;
   re.regex = std::move(*regex);
+  re.narrow = compileNarrow(pattern, flags);
   return true;
 }
 
@@ -565,7 +621,7 @@ Value regexpMatch(Engine& engine, const Value& regexp, const Value& text) {
   while (re.lastIndex <= searcher.text().size()) {
     const std::uint32_t before = re.lastIndex;
     if (!searcher.search(re, before, m)) break;
-    t.state->record(m, searcher.base());
+    t.state->record(m);
     out->set(engine.heap(), n++, copyString(engine, searcher.group(m, 0)));
     re.lastIndex = static_cast<std::uint32_t>(searcher.end(m));
     if (re.lastIndex == before) ++re.lastIndex;
@@ -586,7 +642,7 @@ Value regexpSearch(Engine& engine, const Value& regexp, const Value& text) {
     if (t.re->global()) t.re->lastIndex = 0;
     return Value::integer(-1);
   }
-  t.state->record(m, searcher.base());
+  t.state->record(m);
   if (t.re->global()) t.re->lastIndex = static_cast<std::uint32_t>(searcher.end(m));
   return Value::integer(static_cast<std::int64_t>(searcher.start(m)));
 }
@@ -604,7 +660,7 @@ Value regexpReplace(Engine& engine, const Value& regexp, const Value& text, cons
   std::u16string out(whole.substr(0, pos));
   Match m;
   while (pos <= whole.size() && searcher.search(re, pos, m)) {
-    t.state->record(m, searcher.base());
+    t.state->record(m);
     const std::size_t start = searcher.start(m), end = searcher.end(m);
     out.append(whole.substr(pos, start - pos));
     if (start == end) {
@@ -640,7 +696,7 @@ Value regexpSplit(Engine& engine, const Value& regexp, const Value& text, std::i
   std::size_t piece = 0, pos = 0;
   Match m;
   while (n < limit && pos < whole.size() && searcher.search(*t.re, pos, m)) {
-    t.state->record(m, searcher.base(), true);
+    t.state->record(m, true);
     const std::size_t start = searcher.start(m), end = searcher.end(m);
     if (start == end && start == piece) {
       pos = piece + 1;

@@ -351,5 +351,52 @@ TEST_F(RegExpTest, CatastrophicPatternsEndWithoutAMatch) {
   EXPECT_EQ(call([&] { return builtins::regexpSplit(e, re, makeString(e, text), 10); }), "[\"" + text + "\"]");
 }
 
+TEST_F(RegExpTest, AsciiPatternsMatchAsciiTextAsWideOnesDo) {
+  // An ASCII pattern over ASCII text takes the library's char matcher; the
+  // same pattern with an alternative that holds a unit beyond ASCII and
+  // never matches takes the wide one. Every operation agrees.
+  struct Case {
+    const char16_t* pattern;
+    const char16_t* flags;
+    const char16_t* text;
+  } cases[] = {
+      {u"[a-z]+[0-9]+", u"g", u"item12 alpha3 x 45beta gamma7"},
+      {u"(\\w+)@(\\w+)\\.com", u"", u"mail bob@example.com now"},
+      {u"^item[0-9]+ ", u"", u"item5 x"},
+      {u"[^a-c]", u"gi", u"AbCdE"},
+      {u"\\bfoo\\b", u"gi", u"Foo food foo"},
+      {u"a.c", u"g", u"abc\na\nc aXc"},
+      {u"^b|$", u"gm", u"a\nb\nb"},
+      {u"(a)|(b)", u"g", u"xaby"},
+      {u"\\s+", u"g", u" a  b\t c "},
+      {u"[[:upper:]][[:digit:]]", u"g", u"A1 b2 C3"},
+      {u"x*", u"g", u"abc"},
+      {u"[\\x00-\\x7f]+", u"", u"abc"},
+      {u"\\xE9|b", u"g", u"abc"},
+      {u"[\\x{100}-\\x{200}]|c", u"g", u"abc"},
+      {u"(\\d+)-(\\d+)", u"", u"10-20 and 30-40"},
+      {u"A(?=b)", u"gi", u"bab aB"},
+      {u"(a+)+b", u"", u"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},
+  };
+  // One statement each: elements of an array literal are not evaluated
+  // left to right.
+  const std::string ops =
+      "; o = new Array(); o[0] = t.match(r); o[1] = t.replace(r, \"<$&|$1|$`>\"); o[2] = t.split(r); "
+      "o[3] = t.search(r); o[4] = r.exec(t); o[5] = r.test(t); o[6] = RegExp.lastMatch; o[7] = RegExp.$1; "
+      "o[8] = RegExp.leftContext; o[9] = RegExp.rightContext; o";
+  for (const Case& c : cases) {
+    e.global(e.internAnsi("t")) = copyString(e, c.text);
+    e.global(e.internAnsi("f")) = copyString(e, c.flags);
+    e.global(e.internAnsi("p")) = copyString(e, c.pattern);
+    const std::string narrow = run("r = new RegExp(p, f)" + ops);
+    e.global(e.internAnsi("p")) = copyString(e, u"(?:" + std::u16string(c.pattern) + u")|\u00e9(?!)");
+    const std::string wide = run("r = new RegExp(p, f)" + ops);
+    EXPECT_EQ(narrow, wide) << utf16ToAnsi(c.pattern);
+    EXPECT_EQ(narrow.rfind("error", 0), std::string::npos) << narrow;
+  }
+  e.global(e.internAnsi("t")) = copyString(e, u"item12 alpha3 x 45beta");
+  EXPECT_EQ(run("t.match(/[a-z]+[0-9]+/g)"), "[\"item12\", \"alpha3\"]");
+}
+
 } // namespace
 } // namespace plumex::script
