@@ -77,7 +77,10 @@ struct Heap::Chunk {
   }
 };
 
-Heap::~Heap() { releaseAll(); }
+Heap::~Heap() {
+  static_assert(sizeof(Chunk) <= Chunk::kHeader);
+  releaseAll();
+}
 
 void* Heap::allocateCell(std::uint8_t sizeClass, std::size_t bytes) {
   if (sizeClass == 0) return ::operator new(bytes);
