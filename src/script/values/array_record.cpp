@@ -39,9 +39,11 @@ void ArrayRecord::set(Heap& heap, std::uint64_t index, Value v) {
   }
   const std::size_t before = byteSize();
   if (index == dense_.size() && sparse_.empty()) {
-    // Appending, the way arrays are mostly filled.
+    // Appending, the way arrays are mostly filled: only a grown vector
+    // changes what the array holds.
+    const std::size_t capacity = dense_.capacity();
     dense_.push_back(v);
-    if (dense_.capacity() * sizeof(Value) + sizeof(*this) != before) settle(heap, before);
+    if (dense_.capacity() != capacity) settle(heap, before);
     return;
   }
   place(index, v);

@@ -1,7 +1,6 @@
 #include "script/values/string_record.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "script/values/heap.h"
 #include "script/values/property_table.h"
