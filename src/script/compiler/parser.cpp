@@ -35,14 +35,22 @@ Token Parser::take() {
   peek();
   hasPeek_ = false;
   lastLine_ = peeked_.line;
+  consumed_ = true;
   if (peeked_.kind == tok::Identifier && peeked_.text.view() == "arguments") ++argumentsCount_;
   return peeked_;
 }
 
-void Parser::syntaxError(const char* what) { diag_.error(lastLine_, "syntax error: %s", what); }
+// Errors name the line of the last consumed token; before the first one
+// there is none, so the line of the token the error was found at.
+int Parser::errorLine() {
+  if (consumed_) return lastLine_;
+  return peek().line;
+}
+
+void Parser::syntaxError(const char* what) { diag_.error(errorLine(), "syntax error: %s", what); }
 
 void Parser::tooDeep() {
-  diag_.error(lastLine_, "statements or expressions nested more than %d levels deep", kMaxNesting);
+  diag_.error(errorLine(), "statements or expressions nested more than %d levels deep", kMaxNesting);
 }
 
 void Parser::insertedSemicolon() {

@@ -62,7 +62,8 @@ private:
     return peekIs(tok::Identifier) && peek().text.view() == word;
   }
 
-  // Diagnostics at the line of the last token taken.
+  // Diagnostics at the line of the last token taken (see errorLine).
+  int errorLine();
   [[noreturn]] void syntaxError(const char* what);
   [[noreturn]] void tooDeep();
   void insertedSemicolon();
@@ -129,6 +130,7 @@ private:
   bool hasPeek_ = false;
   Token peeked_;
   int lastLine_ = 0;
+  bool consumed_ = false;
   int depth_ = 0;
   int anonymousCount_ = 0;
   int argumentsCount_ = 0;

@@ -986,7 +986,11 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
           engine.result = v;
           goto leave;
         }
-        Value* base = fp + fp[kInfoSlot].u.i;
+        // A frame that ADJUSTARGS moved down goes back where the caller
+        // left it: NEW reads its object from the `this` slot.
+        const std::int64_t moved = fp[kInfoSlot].u.i;
+        Value* base = fp + moved;
+        if (moved) base[1] = fp[1];
         pc = static_cast<const std::int32_t*>(fp[kReturnSlot].u.p);
         *base = v;
         sp = base - 1;

@@ -28,6 +28,13 @@ TEST(Parser, EverySyntaxErrorWithItsLine) {
       {"{ a;\n", "syntax error: missing } after block"},
       {"a:", "syntax error: invalid label"},
       {"a\n:b", "syntax error: invalid statement"},  // at the last token taken
+      // before any token is taken: the line of the token the error is found at
+      {"// a comment\nclass = 1;", "syntax error: invalid statement", 1},
+      {"\n\n}", "syntax error: invalid statement", 2},
+      {"/* two\nlines */ )", "syntax error: invalid statement", 1},
+      {"\nelse x;", "syntax error: invalid statement", 1},
+      {"\n\n\ncase 1:", "syntax error: invalid statement", 3},
+      {"\n\n= 1", "syntax error: invalid statement", 2},
       {"function f() { return }", "syntax error: invalid return"},
       {"throw;", "syntax error: invalid throw"},
       {"a = 1 b = 2", "missing ;"},

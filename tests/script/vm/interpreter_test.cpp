@@ -251,5 +251,30 @@ TEST_F(Interpreter, CallsFromTheHost) {
   EXPECT_EQ(engine_->errorText(), "Warning: call a undefined function");
 }
 
+// The host's call is the outermost frame: with arguments missing it moves
+// down, and what the function constructs inside must still come back whole.
+TEST_F(Interpreter, HostCallsWithMissingAndExtraArguments) {
+  ASSERT_TRUE(run("function P(a, b) { this.v = a + '/' + b; }\n"
+                  "function make(a, b, c) { var p = new P(a); return p.v + ' ' + a + '/' + b + '/' + c; }")
+                  .ok);
+  struct Case {
+    std::vector<Value> block;
+    const char* result;
+  };
+  const Case cases[] = {
+      {{Value::integer(0)}, "undefined/undefined undefined/undefined/undefined (4)"},
+      {{Value::integer(1), Value::integer(1)}, "1/undefined 1/undefined/undefined (4)"},
+      {{Value::integer(3), Value::integer(1), Value::integer(2), Value::integer(3)}, "1/undefined 1/2/3 (4)"},
+      {{Value::integer(5), Value::integer(1), Value::integer(2), Value::integer(3), Value::integer(4),
+        Value::integer(5)},
+       "1/undefined 1/2/3 (4)"},
+  };
+  for (const Case& c : cases) {
+    std::vector<Value> block = c.block;
+    EXPECT_TRUE(callFunction(*engine_, "make", ArgBlock{block.data()})) << engine_->errorText();
+    EXPECT_EQ(describe(*engine_, engine_->result), c.result);
+  }
+}
+
 } // namespace
 } // namespace plumex::script::vm
