@@ -7,10 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "container/settings_record.h"
+#include "hostlib/host_classes.h"
 #include "platform/files.h"
 #include "script/values/array_record.h"
 #include "script/values/factory.h"
-#include "script/builtins/builtins.h"
 #include "script/vm/engine_interface.h"
 
 namespace {
@@ -24,9 +25,11 @@ constexpr const char* kUsage =
     "module (made by quorvc), any other file by its content: a module when it\n"
     "starts with the module magic, after an optional first line beginning with #\n"
     "(such as #!/usr/bin/env quorv), else source text. The engine holds the\n"
-    "portable classes: the built-in classes and global functions (Object, Array,\n"
-    "String, Math, Date, RegExp, trace, eval, evals, parseInt, ...), none of the\n"
-    "classes of the window, the movie or Win32.\n"
+    "classes of this build: the built-in classes and global functions (Object,\n"
+    "Array, String, Math, Date, RegExp, trace, eval, evals, parseInt, ...) and\n"
+    "the option groups _Appearance_, _Interaction_, _Behaviour_ and _SizeAndPos_,\n"
+    "which here work on settings of their own with no window: what a script\n"
+    "stores reads back, and nothing else happens.\n"
     "\n"
     "ARGS reach the script as the global scriptArgs: an Array of Strings, in\n"
     "order, empty when there are none. Options are read before FILE only; every\n"
@@ -125,9 +128,14 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // The option groups' settings: zero-filled, as a runtime's are before
+  // they load, and kept for as long as the engine.
+  plumex::container::SettingsRecord settings;
+  plumex::hostlib::HostContext context;
+  context.optionGroups.record = &settings;
   vm::EngineSetup setup;
   setup.options = options;
-  setup.registerClasses = plumex::script::builtins::registerPortableClasses;
+  setup.registerClasses = [&context](Engine& e) { plumex::hostlib::registerHostClasses(e, context); };
   const auto engine = vm::createEngine(setup);
   if (!engine) {
     std::fputs("quorv: can't create the script engine\n", stderr);
@@ -152,5 +160,4 @@ int main(int argc, char** argv) {
   }
   if (!ran) printToStderr(text);
   return ran ? 0 : runtimeError ? 2 : 1;
-  return 0;
 }
