@@ -2,7 +2,7 @@
 
 #include <zlib.h>
 
-#include <array>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -14,10 +14,11 @@
 namespace plumex::container {
 namespace {
 
-constexpr std::size_t kChunk = 4096;
-// Inflated chunks collect here before they go to the file: a system call
-// per 4 KiB chunk cost about a tenth of the extraction time.
-constexpr std::size_t kWriteBuffer = 64 * kChunk;
+// Entries are read, inflated and written in blocks this large: zlib's cost
+// per call (it copies each call's output into its window) and the system
+// calls fade, and a block zlib has just written is still in cache when the
+// CRC-32 reads it.
+constexpr std::size_t kBlock = 256 * 1024;
 // Folders nest no deeper than paths can reach; the bound keeps a crafted
 // archive from exhausting the stack.
 constexpr int kMaxDepth = 64;
@@ -96,9 +97,25 @@ struct InflateStream {
   }
 };
 
+// The input and output blocks of one extraction, made on the first file that
+// needs them and shared by the rest. Not zeroed: that would cost a small
+// file more than inflating it.
+class Blocks {
+public:
+  std::uint8_t* input() { return get(input_); }
+  std::uint8_t* output() { return get(output_); }
+
+private:
+  static std::uint8_t* get(std::unique_ptr<std::uint8_t[]>& block) {
+    if (!block) block = std::make_unique_for_overwrite<std::uint8_t[]>(kBlock);
+    return block.get();
+  }
+  std::unique_ptr<std::uint8_t[]> input_, output_;
+};
+
 // Writes the entry to a temporary name and moves it into place only once its
 // CRC-32 matches, so a half-written file is never served as valid later.
-std::string extractFile(InputFile& f, const std::string& target, std::uint32_t size) {
+std::string extractFile(InputFile& f, const std::string& target, std::uint32_t size, Blocks& blocks) {
   if (fileExists(target)) return target;
   if (size < 4) return {};
   const std::uint64_t contentStart = f.position();
@@ -116,42 +133,41 @@ std::string extractFile(InputFile& f, const std::string& target, std::uint32_t s
     throw CZipException(Z_MEM_ERROR);
   }
   stream.live = true;
-  std::array<std::uint8_t, kChunk> in{};
-  // Grows as output arrives, so small files take little memory.
-  std::vector<std::uint8_t> buffer;
-  std::size_t buffered = 0;
+  std::uint8_t* const in = blocks.input();
+  std::uint8_t* const block = blocks.output();
+  // Inflated bytes in `block` not yet written: the file gets whole blocks.
+  std::size_t filled = 0;
   std::uint32_t left = size - 4;
   uLong crc = crc32(0L, nullptr, 0);
   int rc = Z_OK;
   while (left > 0 && rc != Z_STREAM_END) {
-    const std::size_t got = f.read(in.data(), std::min<std::size_t>(left, kChunk));
+    const std::size_t got = f.read(in, std::min<std::size_t>(left, kBlock));
     if (got == 0) break;
     left -= static_cast<std::uint32_t>(got);
-    stream.z.next_in = in.data();
+    stream.z.next_in = in;
     stream.z.avail_in = static_cast<uInt>(got);
     while (stream.z.avail_in > 0 && rc != Z_STREAM_END) {
-      if (buffer.size() < buffered + kChunk) buffer.resize(buffered + kChunk);
-      std::uint8_t* const chunk = buffer.data() + buffered;
-      stream.z.next_out = chunk;
-      stream.z.avail_out = kChunk;
+      std::uint8_t* const fresh = block + filled;
+      stream.z.next_out = fresh;
+      stream.z.avail_out = static_cast<uInt>(kBlock - filled);
       rc = inflate(&stream.z, Z_NO_FLUSH);
       if (rc != Z_OK && rc != Z_STREAM_END) {
         discard();
         throw CZipException(rc == Z_NEED_DICT ? Z_DATA_ERROR : rc);
       }
-      const std::size_t produced = kChunk - stream.z.avail_out;
-      crc = crc32(crc, chunk, static_cast<uInt>(produced));
-      buffered += produced;
-      if (buffered + kChunk > kWriteBuffer) {
-        if (!out.write(buffer.data(), buffered)) {
+      const std::size_t produced = kBlock - filled - stream.z.avail_out;
+      crc = crc32(crc, fresh, static_cast<uInt>(produced));
+      filled += produced;
+      if (filled == kBlock) {
+        if (!out.write(block, filled)) {
           discard();
           return {};
         }
-        buffered = 0;
+        filled = 0;
       }
     }
   }
-  if (!out.write(buffer.data(), buffered)) {
+  if (!out.write(block, filled)) {
     discard();
     return {};
   }
@@ -169,7 +185,8 @@ std::string extractFile(InputFile& f, const std::string& target, std::uint32_t s
   return target;
 }
 
-std::string extractFolder(InputFile& f, const std::string& target, std::int64_t budget, int depth) {
+std::string extractFolder(InputFile& f, const std::string& target, std::int64_t budget, int depth,
+                          Blocks& blocks) {
   if (depth > kMaxDepth || !makeDirectory(target)) return {};
   while (budget > 4) {
     std::optional<EntryHeader> e = nextEntry(f, budget);
@@ -178,9 +195,9 @@ std::string extractFolder(InputFile& f, const std::string& target, std::int64_t 
     // Names that could leave the folder, or name a device, are never written.
     if (isSafeFileName(e->name)) {
       if (e->kind != 0)
-        extractFolder(f, target + e->name + kPathSeparator, e->size, depth + 1);
+        extractFolder(f, target + e->name + kPathSeparator, e->size, depth + 1, blocks);
       else
-        extractFile(f, target + e->name, e->size);
+        extractFile(f, target + e->name, e->size, blocks);
     }
     if (!f.seek(start + e->size)) break;
   }
@@ -242,16 +259,17 @@ std::string extractOrThrow(const ExtractRequest& r) {
   std::string dir = r.runFolder + "_extra" + kPathSeparator;
   if (!makeDirectory(dir)) return {};
   std::int64_t budget = rootLength;
+  Blocks blocks;
   for (const std::string& part : parts) {
     std::optional<EntryHeader> e = searchFolder(f, part, budget);
     if (!e) return {};
     dir += part;
-    if (e->kind == 0) return extractFile(f, dir, e->size);
+    if (e->kind == 0) return extractFile(f, dir, e->size, blocks);
     dir += kPathSeparator;
     if (!makeDirectory(dir)) return {};
     budget = e->size;
   }
-  return extractFolder(f, dir, budget, 0);
+  return extractFolder(f, dir, budget, 0, blocks);
 }
 
 } // namespace

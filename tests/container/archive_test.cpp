@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -360,6 +361,44 @@ TEST_F(ArchiveTest, ACorruptStreamIsReportedAndLeavesNoFile) {
     EXPECT_EQ(extractPath("intro.swf"), "");
     EXPECT_EQ(reports_, std::vector<std::string>{"The compress(uncompress) input data was corrupted"});
     EXPECT_EQ(listTree(run_), std::set<std::string>{"_extra"});
+  }
+}
+
+TEST_F(ArchiveTest, AnEntryOfManyBlocksIsCheckedToItsLastByte) {
+  // Noise does not compress: the stream takes several reads, and what one
+  // read inflates ends part way into a block.
+  const Bytes content = noise(3 * 256 * 1024 + 12345);
+  const Bytes pristine = writeArchive({file("large.bin", content)});
+  const std::size_t crcWord = pristine.size() - 8 - 4;
+  const std::size_t lastBlockData = crcWord - 4 - 100;
+  const std::string corrupted = "The compress(uncompress) input data was corrupted";
+  struct Case {
+    const char* what;
+    std::optional<std::size_t> damage;
+    bool extracted;
+    std::vector<std::string> reports;
+  };
+  const Case cases[] = {
+      {"intact", std::nullopt, true, {}},
+      {"check word", crcWord, false, {}},
+      {"data of the last block", lastBlockData, false, {corrupted}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    resetRunFolder();
+    reports_.clear();
+    Bytes archive = pristine;
+    if (c.damage) archive[*c.damage] ^= 0x01;
+    writeExe(archive);
+    const std::string got = extractPath("large.bin");
+    EXPECT_EQ(got, c.extracted ? extra() + "large.bin" : "");
+    const std::set<std::string> kept = c.extracted ? std::set<std::string>{"_extra", "_extra/large.bin"}
+                                                   : std::set<std::string>{"_extra"};
+    EXPECT_EQ(listTree(run_), kept);
+    if (c.extracted) {
+      EXPECT_TRUE(readFile(got) == asString(content));
+    }
+    EXPECT_EQ(reports_, c.reports);
   }
 }
 
