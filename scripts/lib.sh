@@ -37,6 +37,13 @@ plumex_start_xvfb() {
   return 1
 }
 
+# Whether this machine can run the win32 build under Wine at all: Wine's
+# 32-bit loader must start. Some virtual machines run 64-bit user code only
+# (their kernel refuses every 32-bit program with "Exec format error").
+plumex_can_run_win32() {
+  wine --version >/dev/null 2>&1
+}
+
 # A fresh prefix for this run; the wineserver stays up until the run ends so
 # that every program starts quickly.
 plumex_start_wine() {

@@ -5,6 +5,6 @@
 #include "container/projector_app_win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  plumex::container::ProjectorApp app(instance, {});
+  plumex::container::ProjectorApp app(instance);
   return app.run();
 }

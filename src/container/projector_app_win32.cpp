@@ -12,12 +12,18 @@
 #include "container/archive.h"
 #include "container/container_errors.h"
 #include "container/digest.h"
+#include "container/help_viewer.h"
 #include "container/main_frame_win32.h"
+#include "container/open_movie_dialog_win32.h"
+#include "container/protected_file.h"
 #include "container/resources_win32.h"
+#include "container/restrictions_win32.h"
 #include "container/run_folder.h"
 #include "container/settings_store_win32.h"
 #include "platform/ansi_text.h"
 #include "platform/files.h"
+#include "resources/resource_ids.h"
+#include "script/vm/engine_interface.h"
 
 namespace plumex::container {
 namespace {
@@ -82,11 +88,19 @@ void showStop(const char* text, const std::string& title) {
 
 } // namespace
 
-ProjectorApp::ProjectorApp(HINSTANCE instance, StartupHooks hooks)
-    : instance_(instance), hooks_(std::move(hooks)), exePath_(moduleFileName(instance)),
-      appName_(baseNameWithoutExtension(exePath_)) {}
+ProjectorApp::ProjectorApp(HINSTANCE instance)
+    : instance_(instance), exePath_(moduleFileName(instance)), appName_(baseNameWithoutExtension(exePath_)),
+      engine_([this] { return makeEngine(hostContext_); }) {
+  hostContext_.optionGroups.record = &settings_;
+}
 
 ProjectorApp::~ProjectorApp() = default;
+
+std::unique_ptr<script::Engine> ProjectorApp::makeEngine(hostlib::HostContext& context) const {
+  script::vm::EngineSetup setup;
+  setup.registerClasses = [&context](script::Engine& e) { hostlib::registerHostClasses(e, context); };
+  return script::vm::createEngine(setup);
+}
 
 int ProjectorApp::run() {
   if (!initInstance()) {
@@ -95,14 +109,46 @@ int ProjectorApp::run() {
     // end this way by design.
     return installHookMode_ ? status : 1;
   }
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-  mainFrame_.reset();
+  const int quit = messageLoop();
   const int status = exitInstance();
-  return status != 0 ? status : static_cast<int>(msg.wParam);
+  return status != 0 ? status : quit;
+}
+
+// The framework's loop: the window sees each message before it is
+// translated, and idle work runs whenever the queue runs dry.
+int ProjectorApp::messageLoop() {
+  MSG msg{};
+  bool idle = true;
+  for (;;) {
+    while (idle && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) idle = onIdle();
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got <= 0) break;
+    if (!mainFrame_ || !mainFrame_->preTranslate(msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    // Timer and paint messages come by themselves; only other messages can
+    // have made more idle work.
+    if (msg.message != WM_TIMER && msg.message != WM_PAINT && msg.message != 0x0118) idle = true;
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+// One deferred run per pass; more idle work while runs are left.
+bool ProjectorApp::onIdle() {
+  if (!mainFrame_ || !mainFrame_->hwnd()) return false;
+  auto& queue = mainFrame_->deferredRuns();
+  if (queue.empty()) return false;
+  const std::string name = queue.front();
+  queue.pop_front();
+  runPackagedModule(name);
+  return !queue.empty();
+}
+
+std::optional<ApplicationEngine::Completion> ProjectorApp::runPackagedModule(const std::string& name) {
+  const std::vector<std::uint8_t>* module = scriptResource(name);
+  if (!module) return std::nullopt;
+  return engine_.runModule(*module);
 }
 
 void ProjectorApp::report(const std::string& message) const {
@@ -127,7 +173,10 @@ bool ProjectorApp::runInstallHookIfAsked() {
   try {
     if (auto module = loadOptionalPackedResource(instance_, kScriptType,
                                                  after ? "AfterInstall" : "BeforeUninst")) {
-      if (hooks_.runInstallHook) hooks_.runInstallHook(*module);
+      // A fresh engine of its own, over the settings as they are (zero).
+      hostlib::HostContext context;
+      context.optionGroups.record = &settings_;
+      if (auto engine = makeEngine(context)) script::vm::runModule(*engine, module->data(), module->size());
     }
   } catch (const std::exception&) {
     // A damaged hook script is reported like any packed resource: silently,
@@ -249,30 +298,115 @@ bool ProjectorApp::initInstance() {
     report(e.what());
   }
 
-  ownerWindow_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, instance_,
-                                 nullptr);
-  mainFrame_ = std::make_unique<MainFrame>(instance_, ownerWindow_, settings_.appearance.caption);
+  smallIcon_ = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 16, 16, 0));
+  createOwnerWindow();
+  mainFrame_ = std::make_unique<CMainFrame>(*this, ownerWindow_);
   if (!mainFrame_->hwnd()) return false;
+  hostContext_.optionGroups.host = mainFrame_.get();
+  if (movie_.mainMovie.empty()) mainFrame_->setNoMovie(true);
 
-  if (hooks_.runStartupScript) {
-    if (const auto* module = scriptResource("INITIALIZE")) {
-      if (hooks_.runStartupScript(*module) == false) return false;
-    }
-  }
+  // The start-up script may veto the start: a completion value of false.
+  if (const auto completion = runPackagedModule("INITIALIZE"); completion && completion->boolean == false)
+    return false;
 
-  // The movie host loads the main movie from here once it exists.
-  if (!movie_.mainMovie.empty()) extract(movie_.mainMovie);
-  mainFrame_->show(SW_SHOWNORMAL);
+  if (settings_.misc.flags & 0x100) mute_.setOption(true);
+  mainFrame_->rebuildContextMenu();
+  restoreMask_ = applyRestrictions(settings_.interaction.restrictions);
+  if (settings_.behaviour.flags & 0x1000) mainFrame_->showTrayIcon(true);
+  showMainMovie();
+  mainFrame_->recordAspectRatio();
+  mainFrame_->applyTopmostAndMinimized(true);
+  if ((settings_.misc.flags & 0x1000) && !settings_.misc.helpFile.empty()) helpFile_ = extract(settings_.misc.helpFile);
+  mainFrame_->applyBackground();
+  UpdateWindow(mainFrame_->hwnd());
   return true;
+}
+
+void ProjectorApp::createOwnerWindow() {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = instance_;
+  wc.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(IDR_MAINFRAME));
+  wc.hIconSm = smallIcon_;
+  wc.lpszClassName = L"PlumexOwner";
+  RegisterClassExW(&wc);
+  ownerWindow_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, nullptr, nullptr, instance_, nullptr);
+}
+
+// The main movie, when there is one, sizes and places the window;
+// otherwise it shows at the size it was made with.
+void ProjectorApp::showMainMovie() {
+  CMainFrame& frame = *mainFrame_;
+  if (movie_.mainMovie.empty()) {
+    frame.applyAppearance();
+    ShowWindow(frame.hwnd(), SW_SHOW);
+    return;
+  }
+  moviePath_ = extract(movie_.mainMovie);
+  frame.applyAppearance();
+  frame.applySizeAndPosition(moviePath_);
+  if (settings_.appearance.windowShape == 2) frame.applyShape();
+}
+
+std::optional<CipherKey> ProjectorApp::movieKey() const {
+  if (!movie_.isProtected()) return std::nullopt;
+  return keyFromProtectionField(movie_.protection);
+}
+
+void ProjectorApp::reapplyRestrictions() {
+  undoRestrictions(restoreMask_);
+  restoreMask_ = applyRestrictions(settings_.interaction.restrictions);
+}
+
+void ProjectorApp::openHelp() {
+  if (!(settings_.misc.flags & 0x1000) || helpFile_.empty() || !mainFrame_) return;
+  HWND owner = mainFrame_->hwnd();
+  switch (helpViewerFor(helpFile_)) {
+    case HelpViewer::HtmlHelp: {
+      if (!htmlHelp_) htmlHelp_ = LoadLibraryA("hhctrl.ocx");
+      using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
+      auto* show = htmlHelp_ ? reinterpret_cast<HtmlHelpFn>(
+                                   reinterpret_cast<void*>(GetProcAddress(htmlHelp_, "HtmlHelpA")))
+                             : nullptr;
+      if (show) show(owner, helpFile_.c_str(), 0 /* display topic */, 0);
+      break;
+    }
+    case HelpViewer::WinHelp:
+      WinHelpA(owner, helpFile_.c_str(), HELP_INDEX, 0);
+      break;
+    case HelpViewer::None:
+      break;
+  }
+}
+
+void ProjectorApp::openOptions() {}
+
+std::optional<std::string> ProjectorApp::askForMovie(HWND owner) { return askForMovieLocation(instance_, owner); }
+
+void ProjectorApp::loadMovie(const std::string& location) {
+  if (!mainFrame_) return;
+  moviePath_ = location;
+  mainFrame_->setNoMovie(false);
+  mainFrame_->applySizeAndPosition(moviePath_);
 }
 
 int ProjectorApp::exitInstance() {
   if (installHookMode_) return 0;
+  engine_.quit();
+  hostContext_.optionGroups.host = nullptr;
   mainFrame_.reset();
+  undoRestrictions(restoreMask_);
+  restoreMask_ = 0;
+  mute_.restore();
+  if (htmlHelp_) FreeLibrary(htmlHelp_);
+  htmlHelp_ = nullptr;
   if (!runFolder_.empty() && directoryExists(runFolder_)) removeTree(runFolder_);
   runFolder_.clear();
-  if (ownerWindow_ && IsWindow(ownerWindow_)) DestroyWindow(ownerWindow_);
+  if (ownerWindow_ && IsWindow(ownerWindow_) && !windowsEnding_) DestroyWindow(ownerWindow_);
   ownerWindow_ = nullptr;
+  if (smallIcon_) DestroyIcon(smallIcon_);
+  smallIcon_ = nullptr;
   if (socketsStarted_) WSACleanup();
   socketsStarted_ = false;
   return 0;

@@ -112,7 +112,7 @@ int scripts(int argc, char** argv) {
   HMODULE m = LoadLibraryExA(argv[2], nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (!m) return 1;
   {
-    pc::ProjectorApp app(m, {});
+    pc::ProjectorApp app(m);
     for (int i = 3; i < argc; ++i) {
       const auto* first = app.scriptResource(argv[i]);
       const auto* again = app.scriptResource(argv[i]);
