@@ -15,6 +15,7 @@
 #include "container/help_viewer.h"
 #include "container/main_frame_win32.h"
 #include "container/open_movie_dialog_win32.h"
+#include "container/options_dialog_win32.h"
 #include "container/protected_file.h"
 #include "container/resources_win32.h"
 #include "container/restrictions_win32.h"
@@ -380,7 +381,26 @@ void ProjectorApp::openHelp() {
   }
 }
 
-void ProjectorApp::openOptions() {}
+// The "Options" sheet edits a copy: OK saves it and applies it to the
+// window; Cancel leaves everything as it was.
+void ProjectorApp::openOptions() {
+  if (!mainFrame_) return;
+  CMainFrame& frame = *mainFrame_;
+  const auto edited = runOptionsSheet(instance_, frame.hwnd(), settings_, maskNames_, [this] { openHelp(); });
+  if (!edited) return;
+  settings_ = *edited;
+  SettingsStore(registryKey_, profile_).save(settings_);
+  frame.applyAppearance();
+  if (frame.hasMovie()) frame.applySizeAndPosition(moviePath_);
+  frame.applyShape();
+  reapplyRestrictions();
+  frame.applyTopmostAndMinimized(true);
+  frame.rebuildContextMenu();
+  if ((settings_.misc.flags & 0x1000) && !settings_.misc.helpFile.empty()) helpFile_ = extract(settings_.misc.helpFile);
+  mute_.setOption((settings_.misc.flags & 0x100) != 0);
+  frame.showTrayIcon((settings_.behaviour.flags & 0x1000) != 0);
+  frame.applyBackground();
+}
 
 std::optional<std::string> ProjectorApp::askForMovie(HWND owner) { return askForMovieLocation(instance_, owner); }
 
