@@ -223,9 +223,9 @@ void CMainFrame::showTrayIcon(bool shown) {
   }
   const bool appIcon = (app_.settings().behaviour.flags & 0x2) != 0;
   HICON icon = loadSmallIcon(app_.instance(), appIcon ? IDR_MAINFRAME : IDI_TRAY);
-  wchar_t caption[128] = {};
-  GetWindowTextW(hwnd_, caption, 128);
-  tray_.add(hwnd_, icon, caption);
+  // The caption the window has, or will have once start-up applies the
+  // appearance settings.
+  tray_.add(hwnd_, icon, widen(app_.settings().appearance.caption));
 }
 
 WindowState CMainFrame::state() const {
