@@ -1,7 +1,7 @@
 #include "container/frame_menus_win32.h"
 
 #include "container/player_menu.h"
-#include "platform/ansi_text.h"
+#include "platform/wide_text_win32.h"
 #include "resources/resource_ids.h"
 
 namespace plumex::container {
@@ -26,11 +26,6 @@ std::wstring menuString(HMENU menu, UINT item, UINT flags) {
   wchar_t text[256] = {};
   if (!menu || GetMenuStringW(menu, item, text, 256, flags) <= 0) return {};
   return text;
-}
-
-std::wstring widen(const std::string& ansi) {
-  const std::u16string text = ansiToUtf16(ansi);
-  return {text.begin(), text.end()};
 }
 
 } // namespace

@@ -9,7 +9,7 @@
 #include "container/script_commands.h"
 #include "container/projector_app_win32.h"
 #include "container/swf_header.h"
-#include "platform/ansi_text.h"
+#include "platform/wide_text_win32.h"
 #include "resources/resource_ids.h"
 
 namespace plumex::container {
@@ -26,11 +26,6 @@ static_assert(win::kVkEscape == VK_ESCAPE && win::kVkApps == VK_APPS);
 // The timer that asks again to close while a script call is running.
 constexpr UINT_PTR kCloseRetryTimer = 1;
 constexpr UINT kCloseRetryMs = 50;
-
-std::wstring widen(const std::string& ansi) {
-  const std::u16string text = ansiToUtf16(ansi);
-  return {text.begin(), text.end()};
-}
 
 Rect windowRect(HWND hwnd) {
   RECT r{};
@@ -152,7 +147,7 @@ std::string CMainFrame::keyName(std::uint16_t vk, bool extended) {
   if (extended) scan |= 1 << 24;
   wchar_t name[64] = {};
   if (GetKeyNameTextW(scan, name, 64) <= 0) return defaultKeyName(vk, extended);
-  return utf16ToAnsi(reinterpret_cast<const char16_t*>(name));
+  return narrow(name);
 }
 
 // ------------------------------------------------------- size and position
@@ -255,7 +250,7 @@ void CMainFrame::onTrayNotify(UINT mouseMessage) {
     wchar_t caption[260] = {};
     GetWindowTextW(hwnd_, caption, 260);
     HMENU menu = menus_.trayMenu(app_.settings().behaviour.contextMenu, state(),
-                                 utf16ToAnsi(reinterpret_cast<const char16_t*>(caption)));
+                                 narrow(caption));
     if (!menu) return;
     POINT at{};
     GetCursorPos(&at);

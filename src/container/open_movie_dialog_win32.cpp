@@ -2,7 +2,7 @@
 
 #include <commdlg.h>
 
-#include "platform/ansi_text.h"
+#include "platform/wide_text_win32.h"
 #include "resources/resource_ids.h"
 
 namespace plumex::container {
@@ -61,7 +61,7 @@ std::optional<std::string> askForMovieLocation(HINSTANCE instance, HWND owner) {
                       reinterpret_cast<LPARAM>(&location)) != IDOK ||
       location.empty())
     return std::nullopt;
-  return utf16ToAnsi(std::u16string(location.begin(), location.end()));
+  return narrow(location);
 }
 
 } // namespace plumex::container

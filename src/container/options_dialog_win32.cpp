@@ -6,7 +6,7 @@
 #include <array>
 
 #include "container/options_numbers.h"
-#include "platform/ansi_text.h"
+#include "platform/wide_text_win32.h"
 #include "resources/resource_ids.h"
 
 namespace plumex::container {
@@ -29,15 +29,10 @@ bool checked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHE
 
 void setFlag(std::uint32_t& flags, std::uint32_t bit, bool on) { flags = on ? flags | bit : flags & ~bit; }
 
-std::wstring widen(const std::string& ansi) {
-  const std::u16string text = ansiToUtf16(ansi);
-  return {text.begin(), text.end()};
-}
-
 std::string textOf(HWND page, int id) {
   wchar_t buffer[kTextBuffer] = {};
   GetDlgItemTextW(page, id, buffer, static_cast<int>(kTextBuffer));
-  return utf16ToAnsi(reinterpret_cast<const char16_t*>(buffer));
+  return narrow(buffer);
 }
 
 void setText(HWND page, int id, const std::string& text) { SetDlgItemTextW(page, id, widen(text).c_str()); }
