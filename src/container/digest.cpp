@@ -8,7 +8,9 @@ namespace plumex::container {
 
 Digest md5(std::span<const std::uint8_t> data) {
   boost::uuids::detail::md5 hash;
-  hash.process_bytes(data.data(), data.size());
+  // Boost copies from the pointer even for no bytes, and an empty span's
+  // may be null.
+  if (!data.empty()) hash.process_bytes(data.data(), data.size());
   boost::uuids::detail::md5::digest_type words;
   hash.get_digest(words);
   // Boost keeps the digest as four words whose bytes it has reversed for
