@@ -49,6 +49,8 @@ TEST(Md5, MatchesTheReferenceVectors) {
     SCOPED_TRACE(text);
     EXPECT_EQ(md5(asBytes(text)), (arrayFromHex<16>(hex)));
   }
+  // An empty vector's data pointer is null.
+  EXPECT_EQ(md5(std::vector<std::uint8_t>{}), (arrayFromHex<16>("d41d8cd98f00b204e9800998ecf8427e")));
 }
 
 const CipherKey kKey = arrayFromHex<32>(
