@@ -1,11 +1,14 @@
 #include "hostlib/host_classes.h"
 
+#include "hostlib/streams/stream_classes.h"
 #include "script/builtins/builtins.h"
 
 namespace plumex::hostlib {
 
 void registerHostClasses(script::Engine& engine, HostContext& context) {
-  script::builtins::registerPortableClasses(engine);
+  script::builtins::registerClassesThroughDate(engine);
+  streams::registerStreamClasses(engine);
+  script::builtins::registerClassesFromMath(engine);
   // At the place of the Application group, after the second table of
   // global functions.
   if (context.optionGroups.record) container::registerOptionGroups(engine, context.optionGroups);

@@ -33,5 +33,10 @@ void registerCallFunction(Engine& engine);
 // nothing of Win32, in the engine's registration order: what an engine
 // running outside the runtime (quorv, the tests) holds.
 void registerPortableClasses(Engine& engine);
+// The same in two parts, for hosts whose classes come between them in the
+// engine's order (File and Folder, Drive, FileStream, StringStream): up to
+// and with Date, and from Math on.
+void registerClassesThroughDate(Engine& engine);
+void registerClassesFromMath(Engine& engine);
 
 } // namespace plumex::script::builtins

@@ -3,15 +3,18 @@
 
 namespace plumex::script::builtins {
 
-void registerPortableClasses(Engine& engine) {
+void registerClassesThroughDate(Engine& engine) {
   // The runtime's order, less what is not portable: NaN, Infinity and the
-  // global functions of the first table (trace among them), Date, Math,
-  // RegExp, Array, Boolean, Function, Number, String, Object, then the global
-  // functions of the second table.
+  // global functions of the first table (trace among them), Date, (host
+  // classes), Math, RegExp, Array, Boolean, Function, Number, String,
+  // Object, then the global functions of the second table.
   registerNumberFunctions(engine);
   registerEscapeFunctions(engine);
   registerTraceFunction(engine);
   registerDateClass(engine);
+}
+
+void registerClassesFromMath(Engine& engine) {
   registerMathClass(engine);
   registerRegExpClass(engine);
   registerArrayClass(engine);
@@ -22,6 +25,11 @@ void registerPortableClasses(Engine& engine) {
   registerObjectClass(engine);
   registerUriFunctions(engine);
   registerCallFunction(engine);
+}
+
+void registerPortableClasses(Engine& engine) {
+  registerClassesThroughDate(engine);
+  registerClassesFromMath(engine);
 }
 
 } // namespace plumex::script::builtins
