@@ -1,5 +1,7 @@
 #include "hostlib/host_classes.h"
 
+#include "hostlib/crypto/encryption_class.h"
+#include "hostlib/mail/mail_class.h"
 #include "hostlib/streams/stream_classes.h"
 #include "script/builtins/builtins.h"
 
@@ -9,9 +11,11 @@ void registerHostClasses(script::Engine& engine, HostContext& context) {
   script::builtins::registerClassesThroughDate(engine);
   streams::registerStreamClasses(engine);
   script::builtins::registerClassesFromMath(engine);
+  registerMailClass(engine);
   // At the place of the Application group, after the second table of
   // global functions.
   if (context.optionGroups.record) container::registerOptionGroups(engine, context.optionGroups);
+  registerEncryptionClass(engine);
 }
 
 } // namespace plumex::hostlib

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -137,6 +138,16 @@ bool removeTree(const std::string& path) {
   }
   closedir(d);
   return rmdir(dir.c_str()) == 0 && ok;
+}
+
+std::string createTemporaryFile(const std::string& prefix) {
+  const char* dir = std::getenv("TMPDIR");
+  std::string path = dir && *dir ? dir : "/tmp";
+  path += "/" + prefix + "XXXXXX";
+  const int fd = mkstemp(path.data());
+  if (fd < 0) return {};
+  ::close(fd);
+  return path;
 }
 
 } // namespace plumex

@@ -62,5 +62,9 @@ bool removeFile(const std::string& path);
 bool renameFile(const std::string& from, const std::string& to); // replaces `to`
 // Deletes a directory with everything in it.
 bool removeTree(const std::string& path);
+// A new empty file of a unique name that starts with `prefix` (three
+// characters at most) in the user's temporary folder: its path, or "" when
+// none can be made. The caller removes it.
+std::string createTemporaryFile(const std::string& prefix);
 
 } // namespace plumex

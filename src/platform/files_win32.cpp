@@ -147,4 +147,14 @@ bool removeTree(const std::string& path) {
   return RemoveDirectoryA(dir.c_str()) && ok;
 }
 
+std::string createTemporaryFile(const std::string& prefix) {
+  char dir[MAX_PATH + 1];
+  const DWORD n = GetTempPathA(sizeof dir, dir);
+  if (n == 0 || n > MAX_PATH) return {};
+  char path[MAX_PATH + 1];
+  // A unique number of its own choice; the file is created.
+  if (GetTempFileNameA(dir, prefix.c_str(), 0, path) == 0) return {};
+  return path;
+}
+
 } // namespace plumex
