@@ -391,6 +391,12 @@ LRESULT CMainFrame::onCopyData(const COPYDATASTRUCT* data) {
   return static_cast<LRESULT>(reply->size());
 }
 
+// The keyboard goes to the movie whenever the window becomes active.
+void CMainFrame::focusMovie() {
+  HWND target = host_.focusTarget();
+  if (target && GetFocus() != target) SetFocus(target);
+}
+
 // ------------------------------------------------------------- the switch
 
 LRESULT CMainFrame::handle(UINT msg, WPARAM wp, LPARAM lp) {
@@ -401,10 +407,10 @@ LRESULT CMainFrame::handle(UINT msg, WPARAM wp, LPARAM lp) {
       layout();
       return 0;
     case WM_ACTIVATE:
-      if (LOWORD(wp) != WA_INACTIVE && GetFocus() != host_.focusTarget()) SetFocus(host_.focusTarget());
+      if (LOWORD(wp) != WA_INACTIVE) focusMovie();
       return 0;
     case WM_ACTIVATEAPP:
-      if (wp && GetFocus() != host_.focusTarget()) SetFocus(host_.focusTarget());
+      if (wp) focusMovie();
       return 0;
     case WM_ENTERSIZEMOVE:
       sizing_ = true;
@@ -420,6 +426,8 @@ LRESULT CMainFrame::handle(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     }
     case WM_INITMENUPOPUP:
+      // The system's own item states first; ours adjust them.
+      DefWindowProcW(hwnd_, msg, wp, lp);
       onInitMenuPopup(reinterpret_cast<HMENU>(wp), HIWORD(lp) != 0);
       return 0;
     case WM_COMMAND:

@@ -81,6 +81,7 @@ private:
   LRESULT handle(UINT msg, WPARAM wp, LPARAM lp);
 
   void layout();
+  void focusMovie();
   bool onCommand(UINT id);
   void onClose();
   void onEndSession();
