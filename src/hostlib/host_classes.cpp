@@ -1,6 +1,7 @@
 #include "hostlib/host_classes.h"
 
 #include "hostlib/crypto/encryption_class.h"
+#include "hostlib/fs/data_file_class.h"
 #include "hostlib/mail/mail_class.h"
 #include "hostlib/streams/stream_classes.h"
 #include "script/builtins/builtins.h"
@@ -16,6 +17,7 @@ void registerHostClasses(script::Engine& engine, HostContext& context) {
   // global functions.
   if (context.optionGroups.record) container::registerOptionGroups(engine, context.optionGroups);
   registerEncryptionClass(engine);
+  fs::registerDataFileClass(engine);
 }
 
 } // namespace plumex::hostlib

@@ -28,7 +28,7 @@ constexpr const char* kUsage =
     "classes of this build: the built-in classes and global functions (Object,\n"
     "Array, String, Math, Date, RegExp, trace, eval, evals, parseInt, ...), the\n"
     "byte streams StringStream and FileStream (also Stream), the mail message\n"
-    "Mail, Encryption, and the option groups _Appearance_, _Interaction_,\n"
+    "Mail, Encryption, DataFile, and the option groups _Appearance_, _Interaction_,\n"
     "_Behaviour_ and _SizeAndPos_,\n"
     "which here work on settings of their own with no window: what a script\n"
     "stores reads back, and nothing else happens.\n"

@@ -10,6 +10,7 @@
 #include "binding/arguments.h"
 #include "binding/class_binding.h"
 #include "script/builtins/builtins.h"
+#include "script/builtins/uri_codec.h"
 #include "script/values/conversions.h"
 #include "script/values/string_record.h"
 
@@ -117,9 +118,11 @@ void appendEscapedByte(std::u16string& out, unsigned byte) {
   appendHex(out, byte, 2);
 }
 
+} // namespace
+
 // UTF-8 percent escapes for every unit outside `kept`; surrogates must
 // come in pairs. Nothing on an unpaired surrogate.
-std::optional<std::u16string> encode(std::u16string_view t, bool keepReserved) {
+std::optional<std::u16string> encodeUri(std::u16string_view t, bool keepReserved) {
   std::u16string out;
   for (std::size_t p = 0; p < t.size(); ++p) {
     const char16_t c = t[p];
@@ -155,7 +158,7 @@ std::optional<std::u16string> encode(std::u16string_view t, bool keepReserved) {
 // Decodes every UTF-8 sequence of percent escapes; with keepReserved, an
 // escape of a reserved character stays as it was written. Nothing on a
 // malformed escape or sequence.
-std::optional<std::u16string> decode(std::u16string_view t, bool keepReserved) {
+std::optional<std::u16string> decodeUri(std::u16string_view t, bool keepReserved) {
   std::u16string out;
   for (std::size_t p = 0; p < t.size();) {
     if (t[p] != u'%') {
@@ -196,6 +199,8 @@ std::optional<std::u16string> decode(std::u16string_view t, bool keepReserved) {
   return out;
 }
 
+namespace {
+
 // The common ground of the four URI functions: Undefined without an
 // argument, and Undefined with a trace line on malformed input.
 template <std::optional<std::u16string> (*Transform)(std::u16string_view, bool), bool Flag>
@@ -219,10 +224,10 @@ void registerEscapeFunctions(Engine& engine) {
 }
 
 void registerUriFunctions(Engine& engine) {
-  binding::registerFunction(engine, "encodeURI", uriFunction<encode, true>);
-  binding::registerFunction(engine, "encodeURIComponent", uriFunction<encode, false>);
-  binding::registerFunction(engine, "decodeURI", uriFunction<decode, true>);
-  binding::registerFunction(engine, "decodeURIComponent", uriFunction<decode, false>);
+  binding::registerFunction(engine, "encodeURI", uriFunction<encodeUri, true>);
+  binding::registerFunction(engine, "encodeURIComponent", uriFunction<encodeUri, false>);
+  binding::registerFunction(engine, "decodeURI", uriFunction<decodeUri, true>);
+  binding::registerFunction(engine, "decodeURIComponent", uriFunction<decodeUri, false>);
 }
 
 } // namespace plumex::script::builtins
