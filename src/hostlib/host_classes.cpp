@@ -3,6 +3,7 @@
 #include "hostlib/crypto/encryption_class.h"
 #include "hostlib/fs/data_file_class.h"
 #include "hostlib/mail/mail_class.h"
+#include "hostlib/mail/mail_transfer_classes.h"
 #include "hostlib/streams/stream_classes.h"
 #include "script/builtins/builtins.h"
 
@@ -13,6 +14,8 @@ void registerHostClasses(script::Engine& engine, HostContext& context) {
   streams::registerStreamClasses(engine);
   script::builtins::registerClassesFromMath(engine);
   registerMailClass(engine);
+  registerSendMailClass(engine);
+  registerRecvMailClass(engine);
   // At the place of the Application group, after the second table of
   // global functions.
   if (context.optionGroups.record) container::registerOptionGroups(engine, context.optionGroups);

@@ -168,6 +168,21 @@ bool mailMethod(Engine& e, ClassRecord& cls, void* self, Atom atom, Value& resul
 
 } // namespace
 
+MailMessage* mailMessageOf(const Value& v) {
+  if (!v.is(Kind::Native)) return nullptr;
+  // The finaliser names the instance type: no other class deletes a
+  // MailMessage.
+  const script::NativeCell* cell = v.asNative();
+  if (cell->classRecord()->finalizeInstance != binding::deleteInstance<MailMessage>) return nullptr;
+  return static_cast<MailMessage*>(cell->instance());
+}
+
+Value newMailObject(Engine& engine, std::unique_ptr<MailMessage> message) {
+  ClassRecord* cls = binding::findClass(engine, "Mail");
+  if (!cls || cls->finalizeInstance != binding::deleteInstance<MailMessage>) return Value::null();
+  return binding::newInstance(engine, *cls, std::move(message));
+}
+
 void registerMailClass(Engine& engine) {
   binding::registerClass(engine, {.name = "Mail",
                                   .members = kMembers,
