@@ -5,6 +5,7 @@
 #include "hostlib/mail/mail_class.h"
 #include "hostlib/mail/mail_transfer_classes.h"
 #include "hostlib/streams/stream_classes.h"
+#include "hostlib/structs/struct_classes.h"
 #include "script/builtins/builtins.h"
 
 namespace plumex::hostlib {
@@ -21,6 +22,7 @@ void registerHostClasses(script::Engine& engine, HostContext& context) {
   if (context.optionGroups.record) container::registerOptionGroups(engine, context.optionGroups);
   registerEncryptionClass(engine);
   fs::registerDataFileClass(engine);
+  structs::registerStructClasses(engine, context.structs);
 }
 
 } // namespace plumex::hostlib

@@ -4,6 +4,7 @@
 // that scripts see the same classes wherever they run.
 
 #include "container/option_groups.h"
+#include "hostlib/structs/struct_classes.h"
 #include "script/values/engine.h"
 
 namespace plumex::hostlib {
@@ -12,6 +13,7 @@ namespace plumex::hostlib {
 // registered in.
 struct HostContext {
   container::OptionGroups optionGroups;
+  structs::StructSettings structs;
 };
 
 void registerHostClasses(script::Engine& engine, HostContext& context);

@@ -30,6 +30,10 @@ using ConstructHook = void (*)(Engine&, ClassRecord&, ArgBlock args, Value& resu
 using FinalizeInstanceHook = void (*)(ClassRecord&, void* instance);
 using MarkInstanceHook = void (*)(ClassRecord&, void* instance, Tracer&);
 using FreeClassDataHook = void (*)(void* classData);
+// Elements of an instance by Integer index, as a StructArray has them: a
+// read writes the element to io, a store reads the value from it. The
+// virtual machine refuses other index keys to such a class's instances.
+using ElementHook = void (*)(Engine&, ClassRecord&, void* instance, std::int64_t index, bool set, Value& io);
 
 class ClassRecord final : public Cell {
 public:
@@ -39,6 +43,7 @@ public:
   ConstructHook construct = nullptr;
   FinalizeInstanceHook finalizeInstance = nullptr;
   MarkInstanceHook markInstance = nullptr;
+  ElementHook element = nullptr;
   void* classData = nullptr;
   FreeClassDataHook freeClassData = nullptr;
   PropertyTable* prototype = nullptr;

@@ -71,6 +71,17 @@ void* hookInstance(const Value& v) {
   return v.is(Kind::Native) ? v.asNative()->instance() : const_cast<Value*>(&v);
 }
 
+// An Integer key of an instance of a class with elements (a StructArray)
+// names an element; false for any other key or native object, which the
+// rules of every native take.
+bool accessElement(Engine& engine, NativeCell& cell, const Value& key, bool set, Value& io) {
+  ClassRecord* cls = cell.classRecord();
+  if (!cls->element || !cell.isLive() || !key.is(Kind::Integer)) return false;
+  if (!set) io = Value::undefined();
+  cls->element(engine, *cls, cell.instance(), key.integerValue(), set, io);
+  return true;
+}
+
 } // namespace
 
 ClassRecord* classOf(Engine& engine, const Value& v) {
@@ -204,13 +215,16 @@ Value getIndex(Engine& engine, const Value& object, const Value& key) {
   }
   case Kind::Array: return readArrayElement(engine, *object.asArray(), key);
   case Kind::String: return readStringElement(engine, *object.asString(), key);
-  case Kind::Native:
+  case Kind::Native: {
+    Value element;
+    if (accessElement(engine, *object.asNative(), key, false, element)) return element;
     if (key.is(Kind::String)) {
       const Atom name = engine.intern(key.asString()->view());
       return getProperty(engine, object, name);
     }
     if (!key.is(Kind::Integer)) engine.warn("Warning: invalid index for operator []");
     return Value::undefined();
+  }
   default: return Value::undefined();
   }
 }
@@ -225,7 +239,9 @@ void setIndex(Engine& engine, const Value& object, const Value& key, const Value
     return;
   case Kind::Array: writeArrayElement(engine, *object.asArray(), key, v); return;
   case Kind::String: writeStringElement(engine, *object.asString(), key, v); return;
-  case Kind::Native:
+  case Kind::Native: {
+    Value element = v;
+    if (accessElement(engine, *object.asNative(), key, true, element)) return;
     if (key.is(Kind::String)) {
       const Atom name = engine.intern(key.asString()->view());
       setProperty(engine, object, name, v);
@@ -233,6 +249,7 @@ void setIndex(Engine& engine, const Value& object, const Value& key, const Value
       engine.warn("Warning: invalid index for operator []");
     }
     return;
+  }
   default: return;
   }
 }
