@@ -10,7 +10,20 @@ namespace plumex::container {
 
 ApplicationEngine::ApplicationEngine(Factory factory) : factory_(std::move(factory)) {}
 
-ApplicationEngine::~ApplicationEngine() = default;
+ApplicationEngine::~ApplicationEngine() {
+  for (auto& e : detached_) destroy(std::move(e));
+  destroy(std::move(engine_));
+}
+
+std::size_t ApplicationEngine::onEngineEnd(std::function<void(script::Engine&)> listener) {
+  endListeners_.emplace(nextListener_, std::move(listener));
+  return nextListener_++;
+}
+
+void ApplicationEngine::destroy(std::unique_ptr<script::Engine> engine) {
+  if (!engine) return;
+  for (const auto& [id, listener] : endListeners_) listener(*engine);
+}
 
 script::Engine* ApplicationEngine::ensure() {
   if (!engine_) engine_ = factory_();
@@ -19,15 +32,15 @@ script::Engine* ApplicationEngine::ensure() {
 
 void ApplicationEngine::quit() {
   if (!engine_) return;
-  if (depth_ > 0) {
-    detached_.push_back(std::move(engine_));
-  } else {
-    engine_.reset();
-  }
+  if (depth_ > 0) detached_.push_back(std::move(engine_));
+  else destroy(std::move(engine_));
 }
 
 void ApplicationEngine::leave() {
-  if (--depth_ == 0) detached_.clear();
+  if (--depth_ > 0) return;
+  std::vector<std::unique_ptr<script::Engine>> ended = std::move(detached_);
+  detached_.clear();
+  for (auto& e : ended) destroy(std::move(e));
 }
 
 ApplicationEngine::Completion ApplicationEngine::runModule(std::span<const std::uint8_t> module) {

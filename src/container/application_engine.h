@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -48,6 +49,13 @@ public:
   // Ends the engine: now, or once the depth returns to 0.
   void quit();
 
+  // Calls the listener with each engine right before it is destroyed,
+  // while it still stands, so that what belongs to one engine (handles,
+  // say) goes with it; until the number given is passed to
+  // removeEngineEndListener.
+  std::size_t onEngineEnd(std::function<void(script::Engine&)> listener);
+  void removeEngineEndListener(std::size_t id) { endListeners_.erase(id); }
+
   struct Completion {
     bool ran = false;
     // The completion value when it is a Boolean.
@@ -64,12 +72,15 @@ public:
 
 private:
   void leave();
+  void destroy(std::unique_ptr<script::Engine> engine);
 
   Factory factory_;
   std::unique_ptr<script::Engine> engine_;
   // Engines ended while calls into them were running.
   std::vector<std::unique_ptr<script::Engine>> detached_;
   int depth_ = 0;
+  std::map<std::size_t, std::function<void(script::Engine&)>> endListeners_;
+  std::size_t nextListener_ = 0;
 };
 
 } // namespace plumex::container
