@@ -31,6 +31,8 @@ public:
   virtual std::optional<std::u16string> callFunction(std::u16string_view request) = 0;
 };
 
+// The functions it publishes call back into it: the engines it served must
+// end (the application engine's quit) before it goes.
 class ExternalInterface {
 public:
   ExternalInterface(container::ApplicationEngine& engines, CommandDispatcher& commands, HandleNumbers& numbers,
