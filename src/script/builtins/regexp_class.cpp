@@ -297,7 +297,11 @@ Value newRegExp(Engine& e, ClassRecord& cls, std::u16string_view pattern, int fl
 // One text searched once or several times by one operation.
 class Searcher {
 public:
-  explicit Searcher(std::u16string_view text) : text_(text.empty() ? std::u16string_view(u"") : text) {}
+  // The text of a String value (its record's facts spare a pass over it),
+  // or nothing.
+  explicit Searcher(const Value& input)
+      : text_(stringText(input).empty() ? std::u16string_view(u"") : stringText(input)),
+        record_(input.is(Kind::String) ? input.asString() : nullptr) {}
 
   std::u16string_view text() const { return text_; }
   std::size_t start(const Match& m) const { return static_cast<std::size_t>(m[0].start); }
@@ -316,14 +320,23 @@ public:
   // pattern costs a bounded time and finds nothing.
   bool search(const RegExpObject& re, std::size_t from, Match& m) {
     const std::size_t start = std::min(from, text_.size());
-    if (start < nulFrom_ || start > nul_) {
-      nulFrom_ = start;
-      nul_ = std::min(text_.find(u'\0', start), text_.size());
+    bool narrow;
+    if (record_ && start <= record_->facts().firstNul) {
+      // Searches start before the first NUL nearly always: what they need
+      // is known without reading the text again.
+      nul_ = record_->facts().firstNul;
+      narrow = record_->facts().asciiBeforeNul;
+    } else {
+      if (start < nulFrom_ || start > nul_) {
+        nulFrom_ = start;
+        nul_ = std::min(text_.find(u'\0', start), text_.size());
+      }
+      narrow = nul_ <= asciiLength();
     }
     auto flags = boost::match_default;
     if (re.flags & kMultiline) flags |= boost::match_not_dot_newline;
     try {
-      if (re.narrow && nul_ <= asciiLength())
+      if (re.narrow && narrow)
         return find(*re.narrow, NarrowIterator(text_.data()), start, flags, m);
       return find(re.regex, WideIterator(text_.data()), start, flags, m);
     } catch (const std::runtime_error&) {
@@ -354,7 +367,8 @@ private:
   }
 
   std::u16string_view text_;
-  // The first NUL at or after nulFrom_ (the text's length when none): the
+  const StringRecord* record_;
+  // Past the first NUL: the first NUL at or after nulFrom_ (the text's length when none): the
   // operations search from ascending positions, so it is found once.
   std::size_t nulFrom_ = 1;
   std::size_t nul_ = 0;
@@ -371,7 +385,7 @@ bool execSearch(Engine& e, ClassState& s, RegExpObject& re, const Value* text) {
   const Value input = text ? toStringValue(e, *text) : s.input();
   s.begin(input);
   Match m;
-  Searcher searcher(stringText(input));
+  Searcher searcher(input);
   if (!input.is(Kind::String) || !searcher.search(re, re.lastIndex, m)) {
     if (re.global()) re.lastIndex = 0;
     return false;
@@ -609,7 +623,7 @@ Value regexpMatch(Engine& engine, const Value& regexp, const Value& text) {
   if (!t.re->global()) return execValue(engine, *t.state, *t.re, &text);
   const Value input = toStringValue(engine, text);
   t.state->begin(input);
-  Searcher searcher(stringText(input));
+  Searcher searcher(input);
   ArrayRecord* out = newArray(engine);
   std::uint64_t n = 0;
   Match m;
@@ -636,7 +650,7 @@ Value regexpSearch(Engine& engine, const Value& regexp, const Value& text) {
   if (!t.re) return Value::null();
   const Value input = toStringValue(engine, text);
   t.state->begin(input);
-  Searcher searcher(stringText(input));
+  Searcher searcher(input);
   Match m;
   if (!searcher.search(*t.re, t.re->lastIndex, m)) {
     if (t.re->global()) t.re->lastIndex = 0;
@@ -654,7 +668,7 @@ Value regexpReplace(Engine& engine, const Value& regexp, const Value& text, cons
   t.state->begin(input);  // pinned before the next conversion may run script
   const Value with = toStringValue(engine, replacement);
   RegExpObject& re = *t.re;
-  Searcher searcher(stringText(input));
+  Searcher searcher(input);
   const std::u16string_view whole = searcher.text();
   std::size_t pos = re.global() ? 0 : std::min<std::size_t>(re.lastIndex, whole.size());
   std::u16string out(whole.substr(0, pos));
@@ -683,7 +697,7 @@ Value regexpSplit(Engine& engine, const Value& regexp, const Value& text, std::i
   if (!t.re) return Value::null();
   const Value input = toStringValue(engine, text);
   t.state->begin(input);
-  Searcher searcher(stringText(input));
+  Searcher searcher(input);
   const std::u16string_view whole = searcher.text();
   ArrayRecord* out = newArray(engine);
   std::int64_t n = 0;

@@ -64,6 +64,12 @@ std::string toAnsi(const Value& stringValue) {
   return utf16ToAnsi(stringValue.asString()->view());
 }
 
+Value concatStrings(Engine& engine, const StringRecord& a, std::u16string_view b) {
+  if (b.size() > StringRecord::kMaxLength - a.length()) raiseError(engine, "Out of memory");
+  if (StringRecord* s = StringRecord::concat(engine.heap(), a, b)) return Value::string(s);
+  return concatStrings(engine, a.view(), b);
+}
+
 Value concatStrings(Engine& engine, std::u16string_view a, std::u16string_view b) {
   StringRecord* s = allocateString(engine, a.size() + b.size());
   std::copy(b.begin(), b.end(), std::copy(a.begin(), a.end(), s->chars()));

@@ -39,6 +39,9 @@ std::string toAnsi(const Value& stringValue);
 // A new String of a followed by b; raises "Out of memory" beyond the
 // longest string the engine builds.
 Value concatStrings(Engine& engine, std::u16string_view a, std::u16string_view b);
+// The same with a's string: long results share a's buffer when they can
+// (see StringRecord::concat).
+Value concatStrings(Engine& engine, const StringRecord& a, std::u16string_view b);
 
 // A class record whose prototype table holds "__proto__" = Null.
 ClassRecord* newClass(Engine& engine);

@@ -12,13 +12,80 @@ namespace {
 // The characters of a dynamic string start right after its record.
 std::size_t inlineOffset() { return (sizeof(StringRecord) + alignof(char16_t) - 1) / alignof(char16_t) * alignof(char16_t); }
 
+// Results at least this long go to shared buffers; shorter ones stay in
+// their record's own room, one allocation each.
+constexpr std::uint32_t kShareFrom = 64;
+
+// The buffer of Shared strings: units [0, used) are written, and every
+// string using it is a prefix of them. Freed with its last string.
+struct SharedChars {
+  std::uint32_t refs;
+  std::uint32_t used;
+  char16_t* data() { return reinterpret_cast<char16_t*>(this + 1); }
+  static SharedChars* of(const char16_t* chars) {
+    return reinterpret_cast<SharedChars*>(const_cast<char16_t*>(chars)) - 1;
+  }
+  static std::size_t bytes(std::uint32_t capacity) { return sizeof(SharedChars) + std::size_t{capacity} * sizeof(char16_t); }
+};
+
 } // namespace
 
 StringRecord::StringRecord(const char16_t* chars, std::uint32_t length, std::uint32_t capacity, bool isStatic)
     : storage_(isStatic ? Storage::Static : Storage::Inline), length_(length), chars_(chars), capacity_(capacity) {}
 
+StringRecord::StringRecord(const char16_t* chars, std::uint32_t length, std::uint32_t capacity, Storage storage)
+    : storage_(storage), length_(length), chars_(chars), capacity_(capacity) {}
+
 StringRecord::~StringRecord() {
   if (storage_ == Storage::Owned) delete[] chars_;
+  if (storage_ == Storage::Shared) {
+    SharedChars* block = SharedChars::of(chars_);
+    if (--block->refs == 0) ::operator delete(block);
+  }
+}
+
+StringRecord* StringRecord::concat(Heap& heap, const StringRecord& a, std::u16string_view b) {
+  const std::uint32_t total = a.length_ + static_cast<std::uint32_t>(b.size());
+  if (a.storage_ == Storage::Shared) {
+    SharedChars* block = SharedChars::of(a.chars_);
+    if (block->used == a.length_ && a.capacity_ - block->used >= b.size()) {
+      // Nothing past a's units yet: b goes there, seen only by the result.
+      std::copy(b.begin(), b.end(), block->data() + block->used);
+      StringRecord* s = heap.make<StringRecord>(block->data(), total, a.capacity_, Storage::Shared);
+      block->used = total;
+      ++block->refs;
+      return s;
+    }
+  }
+  if (total < kShareFrom) return nullptr;
+  // Room to double, so that appending to the result again and again copies
+  // each unit a bounded number of times.
+  const auto capacity =
+      static_cast<std::uint32_t>(std::min<std::uint64_t>(kMaxLength, std::uint64_t{total} * 2));
+  auto* block = static_cast<SharedChars*>(::operator new(SharedChars::bytes(capacity)));
+  block->refs = 0;
+  block->used = total;
+  std::copy(b.begin(), b.end(), std::copy_n(a.chars_, a.length_, block->data()));
+  StringRecord* s;
+  try {
+    s = heap.make<StringRecord>(block->data(), total, capacity, Storage::Shared);
+  } catch (...) {
+    ::operator delete(block);
+    throw;
+  }
+  block->refs = 1;
+  heap.charge(SharedChars::bytes(capacity));
+  return s;
+}
+
+void StringRecord::unshare(Heap& heap) {
+  auto* own = new char16_t[capacity_];
+  std::copy_n(chars_, length_, own);
+  SharedChars* block = SharedChars::of(chars_);
+  if (--block->refs == 0) ::operator delete(block);
+  chars_ = own;
+  storage_ = Storage::Owned;
+  heap.charge(std::size_t{capacity_} * sizeof(char16_t));
 }
 
 StringRecord* StringRecord::makeStatic(Heap& heap, const char16_t* chars, std::uint32_t length) {
@@ -38,7 +105,21 @@ StringRecord* StringRecord::make(Heap& heap, std::uint32_t length) {
   return s;
 }
 
+StringRecord::TextFacts StringRecord::facts() const {
+  constexpr std::uint32_t kKnown = 1u << 31, kAscii = 1u << 30, kPosition = kAscii - 1;
+  if (!(facts_ & kKnown)) {
+    std::uint32_t i = 0;
+    bool ascii = true;
+    for (; i < length_ && chars_[i] != u'\0'; ++i) ascii = ascii && chars_[i] < 0x80;
+    facts_ = kKnown | (ascii ? kAscii : 0) | i;
+  }
+  return {facts_ & kPosition, (facts_ & kAscii) != 0};
+}
+
 void StringRecord::setUnit(Heap& heap, std::uint32_t index, char16_t unit) {
+  facts_ = 0;
+  // Other strings read the shared units: this one changes its own.
+  if (storage_ == Storage::Shared) unshare(heap);
   if (index >= length_) {
     if (index >= capacity_) {
       const auto capacity = static_cast<std::uint32_t>(
@@ -64,6 +145,10 @@ std::size_t StringRecord::byteSize() const {
     case Storage::Static: return sizeof(*this);
     case Storage::Inline: return inlineOffset() + std::size_t{capacity_} * sizeof(char16_t);
     case Storage::Owned: break;
+    case Storage::Shared:
+      // Each string counts its part of the buffer, so that the buffer
+      // counts once in all.
+      return sizeof(*this) + SharedChars::bytes(capacity_) / std::max<std::uint32_t>(1, SharedChars::of(chars_)->refs);
   }
   return sizeof(*this) + std::size_t{capacity_} * sizeof(char16_t);
 }

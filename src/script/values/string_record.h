@@ -26,6 +26,15 @@ public:
   // A dynamic string of `length` units, to be written through chars()
   // before anything else can see it.
   static StringRecord* make(Heap& heap, std::uint32_t length);
+  // a followed by b (at most kMaxLength units), or null when both are short
+  // enough for make's inline room (the caller makes that). Long results
+  // keep their units in a buffer with room to grow, shared with the
+  // strings made from them: when a's buffer has room after a's units and
+  // nothing was appended there yet, b goes there and only a new record is
+  // made, so a string built piece by piece costs what its pieces cost.
+  // Every string sharing a buffer sees its own units only; writing a unit
+  // first gives the string units of its own.
+  static StringRecord* concat(Heap& heap, const StringRecord& a, std::u16string_view b);
 
   bool isStatic() const { return storage_ == Storage::Static; }
   std::u16string_view view() const { return {chars_, length_}; }
@@ -37,22 +46,39 @@ public:
   // it when it lies past the end (index < kMaxLength).
   void setUnit(Heap& heap, std::uint32_t index, char16_t unit);
 
+  // What searches need to know of the text, found by one pass on first
+  // need and forgotten when a unit changes: where its first NUL is (the
+  // length when it has none) and whether every unit before that is ASCII.
+  struct TextFacts {
+    std::uint32_t firstNul;
+    bool asciiBeforeNul;
+  };
+  TextFacts facts() const;
+
   PropertyTable* table() const { return table_; }
   void setTable(PropertyTable* t) { table_ = t; }
 
   void trace(Tracer& t) override;
   std::size_t byteSize() const override;
 
-  // Use make or makeStatic; public only for the heap's construction.
+  enum class Storage : std::uint8_t { Static, Inline, Owned, Shared };
+  // Use make, makeStatic or concat; public only for the heap's
+  // construction.
   StringRecord(const char16_t* chars, std::uint32_t length, std::uint32_t capacity, bool isStatic);
+  StringRecord(const char16_t* chars, std::uint32_t length, std::uint32_t capacity, Storage storage);
   ~StringRecord() override;
 
 private:
-  enum class Storage : std::uint8_t { Static, Inline, Owned };
+  // Shared: gives the units a buffer of the string's own.
+  void unshare(Heap& heap);
+
   Storage storage_;
   std::uint32_t length_;
   const char16_t* chars_;  // Owned: from new[]
-  std::uint32_t capacity_;  // units chars_ has room for (dynamic strings)
+  std::uint32_t capacity_;  // units chars_ has room for (dynamic strings; Shared: the buffer)
+  // TextFacts packed into the word the layout leaves free: bit 31 known,
+  // bit 30 asciiBeforeNul, bits 0-29 firstNul (lengths stay below 2^30).
+  mutable std::uint32_t facts_ = 0;
   PropertyTable* table_ = nullptr;
 };
 

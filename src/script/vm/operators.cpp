@@ -63,7 +63,7 @@ Value add(Engine& engine, const Value& a, const Value& b) {
     engine.push(left);
     const Value right = b.is(Kind::String) ? b : toStringValue(engine, b);
     engine.push(right);
-    const Value sum = concatStrings(engine, left.asString()->view(), right.asString()->view());
+    const Value sum = concatStrings(engine, *left.asString(), right.asString()->view());
     engine.setStackPosition(engine.stackPosition() + 2);
     return sum;
   }
