@@ -1,0 +1,3 @@
+var parts = [], i;
+for (i = 0; i < N; i++) parts.push("p" + i % 100);
+out(parts.join(";").length);
