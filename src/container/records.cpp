@@ -11,6 +11,15 @@
 namespace plumex::container {
 
 std::u16string ansiEncoder(std::string_view ansi) { return ansiToUtf16(ansi); }
+std::string ansiDecoder(std::u16string_view text) { return utf16ToAnsi(text); }
+
+std::optional<std::string> readDecodedText(ByteReader& in, TextDecoder decode, std::size_t capacity) {
+  const std::optional<std::u16string> wide = readPrefixedUtf16(in);
+  if (!wide) return std::nullopt;
+  std::string text = decode(*wide);
+  if (capacity != 0 && text.size() >= capacity) text.resize(capacity - 1);
+  return text;
+}
 
 std::vector<Mask> readMaskList(std::span<const std::uint8_t> data) {
   ByteReader in(data);
@@ -45,11 +54,11 @@ bool MovieRecord::isProtected() const {
   return std::any_of(protection.begin(), protection.end(), [](std::uint8_t b) { return b != 0; });
 }
 
-MovieRecord readMovieRecord(std::span<const std::uint8_t> data) {
+MovieRecord readMovieRecord(std::span<const std::uint8_t> data, TextDecoder decode) {
   ByteReader in(data);
   MovieRecord r;
   r.kind = in.u32();
-  r.mainMovie = readPrefixedText(in);
+  r.mainMovie = readDecodedText(in, decode, kNameCapacity).value_or(std::string());
   const auto protection = in.bytes(kProtectionSize);
   std::copy(protection.begin(), protection.end(), r.protection.begin());
   return r;
@@ -76,7 +85,7 @@ namespace {
 constexpr std::size_t kTailSize = 32; // GUID and digest
 } // namespace
 
-std::optional<Identity> readIdentity(std::span<const std::uint8_t> data) {
+std::optional<Identity> readIdentity(std::span<const std::uint8_t> data, TextDecoder decode) {
   if (data.size() <= kTailSize) return std::nullopt;
   const std::size_t bodySize = data.size() - 16;
   if (md5(data.first(bodySize)) != toDigest(data.subspan(bodySize))) return std::nullopt;
@@ -101,10 +110,10 @@ std::optional<Identity> readIdentity(std::span<const std::uint8_t> data) {
 
   Identity id;
   std::copy_n(data.begin() + static_cast<std::ptrdiff_t>(guidAt), 16, id.appId.begin());
-  const std::string ansi = utf16ToAnsi(text);
-  const std::size_t slash = ansi.find('/');
-  id.registryKey = ansi.substr(0, slash);
-  if (slash != std::string::npos) id.profile = ansi.substr(slash + 1);
+  const std::string decoded = decode(text);
+  const std::size_t slash = decoded.find('/');
+  id.registryKey = decoded.substr(0, slash);
+  if (slash != std::string::npos) id.profile = decoded.substr(slash + 1);
   return id;
 }
 

@@ -14,10 +14,20 @@
 #include <string_view>
 #include <vector>
 
+#include "container/byte_io.h"
+
 namespace plumex::container {
 
 using TextEncoder = std::u16string (*)(std::string_view);
 std::u16string ansiEncoder(std::string_view ansi);
+// Readers take the other direction the same way: the runtime keeps ANSI,
+// the packager's listing shows UTF-8.
+using TextDecoder = std::string (*)(std::u16string_view);
+std::string ansiDecoder(std::u16string_view text);
+
+// A length-prefixed text, decoded and cut to fit a buffer of `capacity`
+// bytes (0: no limit); nullopt for an absent text.
+std::optional<std::string> readDecodedText(ByteReader& in, TextDecoder decode, std::size_t capacity);
 
 struct Mask {
   std::string name;
@@ -40,7 +50,7 @@ struct MovieRecord {
   bool isProtected() const;
 };
 
-MovieRecord readMovieRecord(std::span<const std::uint8_t> data);
+MovieRecord readMovieRecord(std::span<const std::uint8_t> data, TextDecoder decode = ansiDecoder);
 std::vector<std::uint8_t> writeMovieRecord(const MovieRecord& record,
                                            TextEncoder encode = ansiEncoder);
 
@@ -56,7 +66,8 @@ struct Identity {
 };
 
 // nullopt for a record that is too short, unterminated or fails its digest.
-std::optional<Identity> readIdentity(std::span<const std::uint8_t> data);
+std::optional<Identity> readIdentity(std::span<const std::uint8_t> data,
+                                     TextDecoder decode = ansiDecoder);
 std::vector<std::uint8_t> writeIdentity(std::u16string_view keyAndProfile, const Guid& appId);
 
 } // namespace plumex::container

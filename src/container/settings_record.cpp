@@ -53,6 +53,7 @@ template <class Record, class Visitor> void visitFields(Record& r, Visitor& v) {
 
 struct Reader {
   ByteReader in;
+  TextDecoder decode;
   void u8(std::uint8_t& x) { x = in.u8(); }
   void u16(std::uint16_t& x) { x = in.u16(); }
   void u32(std::uint32_t& x) { x = in.u32(); }
@@ -61,8 +62,10 @@ struct Reader {
     const auto b = in.bytes(N);
     std::copy(b.begin(), b.end(), x.begin());
   }
-  void text(std::optional<std::string>& x) { x = readOptionalText(in); }
-  void buffer(std::string& x, std::size_t capacity) { x = readPrefixedText(in, capacity); }
+  void text(std::optional<std::string>& x) { x = readDecodedText(in, decode, 0); }
+  void buffer(std::string& x, std::size_t capacity) {
+    x = readDecodedText(in, decode, capacity).value_or(std::string());
+  }
   void zeroWord() { in.u32(); }
 };
 
@@ -83,9 +86,9 @@ struct Writer {
 
 } // namespace
 
-SettingsRecord readSettings(std::span<const std::uint8_t> data) {
+SettingsRecord readSettings(std::span<const std::uint8_t> data, TextDecoder decode) {
   SettingsRecord record;
-  Reader reader{ByteReader(data)};
+  Reader reader{ByteReader(data), decode};
   visitFields(record, reader);
   return record;
 }

@@ -79,7 +79,7 @@ struct SettingsRecord {
 };
 
 // Throws FormatError when the data ends early.
-SettingsRecord readSettings(std::span<const std::uint8_t> data);
+SettingsRecord readSettings(std::span<const std::uint8_t> data, TextDecoder decode = ansiDecoder);
 std::vector<std::uint8_t> writeSettings(const SettingsRecord& record,
                                         TextEncoder encode = ansiEncoder);
 

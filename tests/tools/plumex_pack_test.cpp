@@ -3,65 +3,19 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "container/packed_block.h"
 #include "container/pe/pe_resources.h"
 #include "container/records.h"
 #include "container/settings_record.h"
-#include "fake_pe_image.h"
-#include "manifest.h"
-#include "packager.h"
+#include "packager_fixture.h"
+#include "utf8.h"
 
 namespace plumex::pack {
 namespace {
 
 namespace fs = std::filesystem;
 using plumex::testing::Bytes;
-
-void writeFile(const fs::path& p, const std::string& text) {
-  fs::create_directories(p.parent_path());
-  std::ofstream(p, std::ios::binary) << text;
-}
-
-Bytes readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), {});
-}
-
-class Packager : public ::testing::Test {
-protected:
-  void SetUp() override {
-    dir_ = fs::path(::testing::TempDir()) /
-           ("plumex-pack-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    plumex::testing::ImageSpec spec;
-    spec.sections = {{".text", 0x1000, Bytes(0x300, 0xC3)}, {".data", 0x2000, Bytes(0x40, 1)}};
-    spec.overlay = plumex::testing::bytesOf("symbol table of an unstripped build");
-    const Bytes runtime = plumex::testing::makeImage(spec);
-    std::ofstream(dir_ / "runtime.exe", std::ios::binary)
-        .write(reinterpret_cast<const char*>(runtime.data()), static_cast<std::streamsize>(runtime.size()));
-    writeFile(dir_ / "movies/main.swf", "FWS movie bytes");
-    writeFile(dir_ / "notes.txt", "notes");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // Packs `json` and returns the error text, or "" on success.
-  std::string packJson(const std::string& json) {
-    writeFile(dir_ / "app.json", json);
-    try {
-      const Manifest m = readManifest(dir_ / "app.json");
-      pack(m, {dir_ / "runtime.exe", dir_ / "out.exe", nullptr});
-      return {};
-    } catch (const std::exception& e) {
-      return e.what();
-    }
-  }
-
-  fs::path dir_;
-};
+using Packager = PackagerTest;
 
 constexpr const char* kGood = R"({
   "identity": { "registryKey": "Tests", "profile": "App\\V1", "guid": "{00112233-4455-6677-8899-AABBCCDDEEFF}" },
@@ -179,6 +133,15 @@ TEST_F(Packager, AFailureLeavesAnEarlierOutputUntouched) {
   EXPECT_NE(packJson(kGood).find("runtime.exe"), std::string::npos);
   EXPECT_EQ(readFile(dir_ / "out.exe"), before);
   EXPECT_FALSE(fs::exists(dir_ / "out.exe.partial"));
+}
+
+// Listings show packaged UTF-16 texts as UTF-8.
+TEST(Utf8, Utf16TextsComeBackAsTheyWentIn) {
+  for (const char* text : {"", "plain", "Caf\u00e9 \u4e2d", "clef \U0001D11E!"})
+    EXPECT_EQ(utf16ToUtf8(utf8ToUtf16(text)), text);
+  // A surrogate without its partner is no character.
+  const std::u16string lone = {u'a', char16_t{0xD800}, u'b', char16_t{0xDC00}};
+  EXPECT_EQ(utf16ToUtf8(lone), "a\uFFFDb\uFFFD");
 }
 
 } // namespace

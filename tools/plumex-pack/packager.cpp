@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <set>
 
 #include "container/archive.h"
@@ -13,6 +12,7 @@
 #include "container/prefixed_text.h"
 #include "container/protected_file.h"
 #include "platform/ansi_text.h"
+#include "reproducible.h"
 #include "script/compiler/compile_driver.h"
 #include "utf8.h"
 
@@ -33,11 +33,6 @@ Bytes readFile(const fs::path& path, const std::string& what) {
   Bytes data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw std::runtime_error(path.string() + ": read error (" + what + ")");
   return data;
-}
-
-template <std::size_t N> void randomFill(std::array<std::uint8_t, N>& out) {
-  std::random_device rd;
-  for (auto& b : out) b = static_cast<std::uint8_t>(rd());
 }
 
 std::string lower(std::string s) {
@@ -89,6 +84,7 @@ public:
   }
 
   bool anyEnciphered() const { return !toEncipher_.empty(); }
+  const std::vector<ArchiveEntry>& plainTree() const { return root_; }
 
   // Enciphers what was marked, now that the key is known.
   std::vector<ArchiveEntry> finish(const container::CipherKey& key) {
@@ -104,12 +100,15 @@ private:
   void addFolder(const fs::path& dir, const std::vector<std::string>& parts, const FileItem& item,
                  const std::string& field) {
     folderAt(parts);
-    std::vector<fs::path> children;
-    for (const auto& e : fs::directory_iterator(dir)) children.push_back(e.path());
+    // By their UTF-8 names: the order of the system's listing, or of its
+    // native path text, differs between systems and builds.
+    std::vector<std::pair<std::string, fs::path>> children;
+    for (const auto& e : fs::directory_iterator(dir))
+      children.emplace_back(pathToUtf8(e.path().filename()), e.path());
     std::sort(children.begin(), children.end());
-    for (const fs::path& child : children) {
+    for (const auto& [name, child] : children) {
       std::vector<std::string> sub = parts;
-      sub.push_back(pathToUtf8(child.filename()));
+      sub.push_back(name);
       if (!container::isSafeFileName(sub.back()))
         fail(field + ".source", child.string() + ": cannot be a file name in the archive");
       if (fs::is_directory(child))
@@ -145,9 +144,7 @@ private:
       if (e.folder) {
         encipher(e.children, target, key);
       } else if (toEncipher_.count(lower(target))) {
-        container::CipherNonce nonce;
-        randomFill(nonce);
-        e.content = container::protectContent(key, nonce, e.content);
+        e.content = container::protectContent(key, nonceFor(key, target, e.content), e.content);
       }
     }
   }
@@ -191,7 +188,9 @@ Bytes scriptModule(const Manifest& m, const fs::path& path, const std::string& n
   if (lower(path.extension().string()) == ".qvs") {
     auto source = script::compiler::ScriptStream::openFile(path.string());
     if (!source) throw std::runtime_error(path.string() + ": cannot be read (script " + name + ")");
-    script::compiler::CompileResult r = script::compiler::compileModule(*source, 0);
+    script::compiler::ModuleWriteOptions write;
+    write.random = moduleFiller(readFile(path, "script " + name));
+    script::compiler::CompileResult r = script::compiler::compileModule(*source, 0, write);
     if (!r.module) throw ManifestError(where + ": does not compile:\n" + withoutCarriageReturns(r.messages));
     if (log && !r.messages.empty()) *log << where << ":\n" << withoutCarriageReturns(r.messages);
     return std::move(*r.module);
@@ -255,7 +254,7 @@ void pack(const Manifest& m, const PackOptions& options) {
   movie.kind = m.movieKind;
   movie.mainMovie = m.mainMovie;
   if (archive.anyEnciphered()) {
-    randomFill(key);
+    key = cipherKeyFor(archive.plainTree());
     movie.protection = container::protectionFieldFor(key);
   }
   const std::vector<ArchiveEntry> tree = archive.finish(key);
@@ -288,11 +287,7 @@ void pack(const Manifest& m, const PackOptions& options) {
     std::copy_n(ansi.begin(), std::min<std::size_t>(ansi.size(), 259), record.begin() + 16);
     resources.push_back(resource(u"PLUMEX", "FP", std::move(record)));
   }
-  container::Guid appId{};
-  if (m.appId)
-    appId = *m.appId;
-  else
-    randomFill(appId);
+  const container::Guid appId = m.appId ? *m.appId : derivedAppId(m.settings);
   std::string identity = m.registryKey;
   if (m.profile) identity += "/" + *m.profile;
   resources.push_back(
@@ -310,6 +305,7 @@ void pack(const Manifest& m, const PackOptions& options) {
     throw std::runtime_error(options.runtime.string() + ": " + e.what());
   }
   const Bytes appended = container::writeArchive(tree, encodeUtf8);
+  container::setTimeStamp(image, options.timeStamp ? *options.timeStamp : derivedTimeStamp(image, appended));
   if (log) *log << "writing " << options.output.string() << " (" << image.size() + appended.size()
                 << " bytes)\n";
   writeWhole(options.output, image, appended);

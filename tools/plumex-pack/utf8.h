@@ -10,6 +10,8 @@ namespace plumex::pack {
 // Throws std::invalid_argument for bytes that are not UTF-8.
 std::u16string utf8ToUtf16(std::string_view text);
 bool isUtf8(std::string_view text);
+// Unpaired surrogates become U+FFFD.
+std::string utf16ToUtf8(std::u16string_view text);
 
 // Paths as UTF-8 text and back, whatever the system's own encoding.
 std::string pathToUtf8(const std::filesystem::path& path);

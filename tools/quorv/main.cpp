@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "build_info.h"
 #include "container/settings_record.h"
 #include "hostlib/host_classes.h"
 #include "platform/files.h"
@@ -54,6 +55,7 @@ constexpr const char* kUsage =
     "                           statement\n"
     "  --                       end of the options: the next argument is FILE\n"
     "  --help                   this text\n"
+    "  --version                the version and the commit this build was made from\n"
     "\n"
     "Exit status: 0 the script ran to its end; 1 it did not compile, or FILE\n"
     "cannot be read or is not a valid module; 2 a runtime error ended it, or\n"
@@ -107,6 +109,9 @@ int main(int argc, char** argv) {
     const char* a = argv[i];
     if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
       std::fputs(kUsage, stdout);
+      return 0;
+    } else if (!std::strcmp(a, "--version")) {
+      std::puts(plumex::versionLine("quorv").c_str());
       return 0;
     } else if (!std::strcmp(a, "--no-undefined-warnings")) {
       options.flags &= ~kWarnUndefinedGlobal;

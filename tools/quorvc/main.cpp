@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "build_info.h"
 #include "platform/files.h"
 #include "script/compiler/compile_driver.h"
 #include "script/compiler/dump.h"
@@ -39,6 +40,7 @@ constexpr const char* kUsage =
     "  --strict-strings   warn about line breaks inside string literals\n"
     "  --warn-semicolons  warn wherever a line break, } or the end ends a statement\n"
     "  --help             this text\n"
+    "  --version          the version and the commit this build was made from\n"
     "\n"
     "Diagnostics (\"error: line N: ...\", \"warning: line N: ...\") go to stderr.\n"
     "Exit status: 0 done, 1 the script has an error or cannot be read (for --dump:\n"
@@ -116,6 +118,9 @@ int main(int argc, char** argv) {
     const char* a = argv[i];
     if (!std::strcmp(a, "--help") || !std::strcmp(a, "-h")) {
       std::fputs(kUsage, stdout);
+      return 0;
+    } else if (!std::strcmp(a, "--version")) {
+      std::puts(plumex::versionLine("quorvc").c_str());
       return 0;
     } else if (!std::strcmp(a, "--tokens") || !std::strcmp(a, "--ast") || !std::strcmp(a, "--dump")) {
       if (mode != Mode::Compile) return usage("choose one of --tokens, --ast and --dump");

@@ -54,6 +54,7 @@ struct Headers {
 
   // Offsets of header fields, relative to the image start.
   std::uint32_t numberOfSectionsField() const { return fileHeader + 2; }
+  std::uint32_t timeDateStampField() const { return fileHeader + 4; }
   std::uint32_t symbolTableField() const { return fileHeader + 8; }
   std::uint32_t numberOfSymbolsField() const { return fileHeader + 12; }
   std::uint32_t sizeOfInitializedDataField() const { return optionalHeader + 8; }

@@ -198,6 +198,17 @@ std::uint32_t endOfLastSection(std::span<const std::uint8_t> image) {
   return static_cast<std::uint32_t>(end);
 }
 
+std::uint32_t timeStamp(std::span<const std::uint8_t> image) {
+  return pe::read32(image, pe::parseHeaders(image).timeDateStampField());
+}
+
+void setTimeStamp(std::span<std::uint8_t> image, std::uint32_t secondsSince1970) {
+  const Headers headers = pe::parseHeaders(image);
+  pe::write32(image, headers.timeDateStampField(), secondsSince1970);
+  pe::write32(image, headers.checksumField(), 0);
+  pe::write32(image, headers.checksumField(), pe::checksum(image));
+}
+
 std::vector<std::uint8_t> addResources(std::span<const std::uint8_t> image, const std::vector<Resource>& added) {
   const Headers headers = pe::parseHeaders(image);
   require(headers.dataDirectoryCount > kResourceDirectory, "image has no resource data directory");

@@ -65,6 +65,12 @@ std::vector<Resource> readResources(std::span<const std::uint8_t> image);
 std::vector<std::uint8_t> addResources(std::span<const std::uint8_t> image,
                                        const std::vector<Resource>& added);
 
+// The image's time stamp (the file header's TimeDateStamp, seconds since
+// 1970 UTC), and setting it, with the checksum recomputed over `image`.
+// Throws PeError for a malformed image.
+std::uint32_t timeStamp(std::span<const std::uint8_t> image);
+void setTimeStamp(std::span<std::uint8_t> image, std::uint32_t secondsSince1970);
+
 // File offset where the raw data of the section with the largest
 // PointerToRawData ends (the first of equal ones): where the packager
 // appends its archive.

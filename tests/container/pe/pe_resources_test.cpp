@@ -1,4 +1,5 @@
 #include "container/pe/pe_resources.h"
+#include "container/pe/pe_image.h"
 
 #include "fake_pe_image.h"
 
@@ -277,6 +278,20 @@ TEST(AddResourcesChecksum, MatchesTheStandardSum) {
   }
   EXPECT_EQ(out.size() % 2, 0u);
   EXPECT_EQ(get32(out, field), sum + out.size());
+}
+
+TEST(TimeStamp, IsWrittenInTheFileHeaderWithTheChecksumRedone) {
+  Bytes image = addResources(makeImage(typicalSpec()), {{num(10), num(1), 0, bytesOf("odd")}});
+  setTimeStamp(image, 0x5F5E1000);
+  EXPECT_EQ(get32(image, kFileHeader + 4), 0x5F5E1000u);
+  EXPECT_EQ(timeStamp(image), 0x5F5E1000u);
+  // The checksum is the one a fresh sum over the stamped image gives.
+  const std::uint32_t field = kOptionalHeader + 64;
+  const std::uint32_t stored = get32(image, field);
+  put32(image, field, 0);
+  EXPECT_EQ(stored, pe::checksum(image));
+  Bytes notAnImage = bytesOf("MZ but nothing else");
+  EXPECT_THROW(setTimeStamp(notAnImage, 1), PeError);
 }
 
 TEST(AddResourcesErrors, NoRoomForAnotherSectionHeader) {
