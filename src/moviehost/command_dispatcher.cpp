@@ -22,6 +22,11 @@ void CommandDispatcher::run(Need need, const Completion& completion, Work&& work
   const std::string& messages = script::vm::lastCompileMessages(*engine);
   if (need == Need::Compiler && (ran || runtimeError) && !messages.empty()) host_.trace(messages);
   if (!ran && !error.empty()) host_.trace(error);
+  // Where a runtime error arose, innermost first.
+  if (runtimeError) {
+    const std::string frames = script::vm::formatStack(script::vm::errorStack(*engine));
+    if (!frames.empty()) host_.trace(frames.substr(0, frames.size() - 1));
+  }
   if (completion) completion(*engine, ran ? engine->result : Value::undefined());
 }
 

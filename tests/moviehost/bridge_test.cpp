@@ -173,10 +173,11 @@ TEST_F(Bridge, ErrorsGoToTheTrace) {
   command(u"Quorv_Eval", u"throw 'broken';");
   command(u"Quorv_Eval", u"var = ;");
   command(u"Quorv_File", u"/nonexistent/file.qvs");
-  ASSERT_EQ(host_.traces.size(), 3u);
+  ASSERT_EQ(host_.traces.size(), 4u);
   EXPECT_EQ(host_.traces[0], "Runtime error: broken");
-  EXPECT_NE(host_.traces[1].find("missing ;"), std::string::npos) << host_.traces[1];
-  EXPECT_NE(host_.traces[2].find("/nonexistent/file.qvs"), std::string::npos) << host_.traces[2];
+  EXPECT_EQ(host_.traces[1], "    at .main (unknown:?)") << "where it arose";
+  EXPECT_NE(host_.traces[2].find("missing ;"), std::string::npos) << host_.traces[2];
+  EXPECT_NE(host_.traces[3].find("/nonexistent/file.qvs"), std::string::npos) << host_.traces[3];
 }
 
 TEST_F(Bridge, AnswersOfTheExternalInterface) {

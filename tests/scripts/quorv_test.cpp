@@ -96,6 +96,53 @@ TEST_F(Quorv, OptionsReachTheEngine) {
             "warning: line 2: ECMAScript don't allow line terminators in string constants\n");
 }
 
+// An uncaught runtime error prints where it arose, innermost first,
+// through native code that called script back; a deep recursion shows its
+// first and last frames with the count between.
+TEST_F(Quorv, StackTraces) {
+  const std::string nested = file("nested.qvs",
+                                  "function inner(x) {\n"
+                                  "  throw 'deep ' + x;\n"
+                                  "}\n"
+                                  "function middle(x) { return inner(x); }\n"
+                                  "function byInner(a, b) { return middle(null); }\n"
+                                  "[3, 1, 2].sort(byInner);\n");
+  Outcome r = quorv(shellQuote(nested));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "Runtime error: deep undefined");
+  EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), "    at inner (" + nested + ":2)\n    at middle (" + nested +
+                                                      ":4)\n    at byInner (" + nested + ":5)\n    at sort (native)\n"
+                                                      "    at .main (" + nested + ":6)\n");
+
+  // A throw caught on the way and a later one elsewhere: the later one's
+  // frames.
+  const std::string caught = file("caught.qvs",
+                                  "function f(n) { throw 'f' + n; }\n"
+                                  "function g(a, b) { return f(1); }\n"
+                                  "try { [2, 1].sort(g); } catch (e) { trace(e); }\n"
+                                  "function h() { f(2); }\n"
+                                  "h();\n");
+  r = quorv(shellQuote(caught));
+  EXPECT_EQ(r.out, "Runtime error: f1\n");
+  EXPECT_EQ(r.err, "Runtime error: f2\n    at f (" + caught + ":1)\n    at h (" + caught + ":4)\n    at .main (" +
+                       caught + ":5)\n");
+
+  const std::string deep = file("deep.qvs", "function down(n) {\n  return down(n + 1);\n}\ndown(0);\n");
+  r = quorv(shellQuote(deep));
+  EXPECT_EQ(r.err.rfind("Runtime error: stack overflow\n", 0), 0u) << r.err;
+  std::size_t lines = 0;
+  for (char ch : r.err) lines += ch == '\n';
+  EXPECT_EQ(lines, 22u) << r.err;
+  EXPECT_NE(r.err.find(" more frames ...\n"), std::string::npos);
+  EXPECT_TRUE(r.err.ends_with("    at down (" + deep + ":2)\n    at .main (" + deep + ":4)\n")) << r.err;
+
+  // Frames of a module compiled without lines.
+  const std::string module = (dir_ / "nested.qsc").string();
+  ASSERT_EQ(plumex::test::runProgram(shellQuote(QUORVC) + " -o " + shellQuote(module) + " " + shellQuote(nested), dir_).status, 0);
+  r = quorv(shellQuote(module));
+  EXPECT_NE(r.err.find("    at inner (unknown:?)\n    at middle (unknown:?)\n"), std::string::npos) << r.err;
+}
+
 TEST_F(Quorv, RunsModulesAndFilesByTheirContent) {
   const std::string source = "function twice(x) { return x * 2; }\ntrace('module ' + twice(21));\nthrow 'late';\n";
   const std::string qvs = file("prog.qvs", source);
@@ -114,7 +161,12 @@ TEST_F(Quorv, RunsModulesAndFilesByTheirContent) {
     const std::string path = c.name == "prog.qsc" ? qsc : file(c.name, c.content);
     const Outcome r = quorv(shellQuote(path));
     EXPECT_EQ(r.out, "module 42\n") << c.name;
-    EXPECT_EQ(r.err, "Runtime error: late\n") << c.name;
+    // Source compiled here has its lines (a "#!" line counts); the modules
+    // were compiled without them.
+    const std::string frame = c.name.starts_with("source")
+                                  ? path + ":" + (c.name == "source-shebang" ? "4" : "3")
+                                  : std::string("unknown:?");
+    EXPECT_EQ(r.err, "Runtime error: late\n    at .main (" + frame + ")\n") << c.name;
     EXPECT_EQ(r.status, 2) << c.name;
   }
 

@@ -47,7 +47,11 @@ constexpr const char* kUsage =
     "(\"error: line N: ...\", \"warning: line N: ...\", lines counted from 0) go to\n"
     "stderr, warnings of a script that compiled too, and so does the text of a\n"
     "runtime error that no try caught (\"Runtime error: ...\", for example an\n"
-    "uncaught throw: \"Runtime error: \" and the thrown value's text).\n"
+    "uncaught throw: \"Runtime error: \" and the thrown value's text), followed\n"
+    "by where it arose, innermost first: \"    at NAME (FILE:LINE)\" for script\n"
+    "(lines counted from 1; \"?\" for a module compiled without -g) and\n"
+    "\"    at NAME (native)\" for native code that called script back; of a deep\n"
+    "stack, the first and last ten frames with the count between.\n"
     "\n"
     "  --no-undefined-warnings  no warning when the script reads an undefined global\n"
     "  --strict-strings         warn about line breaks inside string literals\n"
@@ -65,6 +69,8 @@ constexpr const char* kUsage =
 constexpr std::uint32_t kWarnUndefinedGlobal = 0x200;
 constexpr std::uint32_t kWarnSemicolons = 0x1000;
 constexpr std::uint32_t kStrictStrings = 0x2000;
+// Source compiled here keeps its lines, for the frames of a runtime error.
+constexpr std::uint32_t kLineTables = 0x20;
 
 int usage(const std::string& problem) {
   std::fprintf(stderr, "quorv: %s\n%s", problem.c_str(), kUsage);
@@ -104,6 +110,7 @@ bool setScriptArgs(Engine& engine, const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   EngineOptions options;
+  options.flags |= kLineTables;
   int i = 1;
   for (; i < argc; ++i) {
     const char* a = argv[i];
@@ -168,5 +175,7 @@ int main(int argc, char** argv) {
     if (!warnings.empty()) printToStderr(warnings);
   }
   if (!ran) printToStderr(text);
+  // Where it arose, innermost first.
+  if (runtimeError) printToStderr(vm::formatStack(vm::errorStack(*engine)));
   return ran ? 0 : runtimeError ? 2 : 1;
 }

@@ -149,6 +149,7 @@ bool Engine::collectAtExit() {
 }
 
 void raiseError(Engine& engine) {
+  if (engine.vm.noteRaise) engine.vm.noteRaise(engine);
   std::string text = "Runtime error: ";
   text += engine.errorText();
   engine.setErrorText(text);

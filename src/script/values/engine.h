@@ -56,6 +56,9 @@ struct VmEntries {
   // Makes the value of a regular-expression constant (flags: g 1, i 2,
   // m 4) when a module is loaded; set by the RegExp class.
   Value (*makeRegExp)(Engine& engine, std::u16string_view pattern, int flags) = nullptr;
+  // Told by raiseError before it throws, so that the virtual machine notes
+  // where the error arose.
+  void (*noteRaise)(Engine& engine) = nullptr;
 };
 
 // Receives each warning as one line of text, without a line end.

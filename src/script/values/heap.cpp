@@ -223,6 +223,15 @@ void Heap::clearMarks() {
   for (Cell* c = large_; c; c = c->next_) c->marked_ = false;
 }
 
+void Heap::forEachCell(const std::function<void(Cell*)>& visit) {
+  for (Pool& pool : pools_)
+    for (Chunk* c : pool.chunks)
+      for (std::size_t w = 0; w < c->words; ++w)
+        for (std::uint64_t bits = c->slotBits(w); bits != 0; bits &= bits - 1)
+          visit(reinterpret_cast<Cell*>(c->slot(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)))));
+  for (Cell* c = large_; c; c = c->next_) visit(c);
+}
+
 Cell* Heap::takeAll() {
   Cell* all = large_;
   large_ = nullptr;

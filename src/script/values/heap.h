@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <utility>
 #include <vector>
@@ -79,6 +80,8 @@ public:
   void sweep();
   // Forgets the marks of a mark phase that could not finish.
   void clearMarks();
+  // Visits every cell the heap holds (none may be made or freed meanwhile).
+  void forEachCell(const std::function<void(Cell*)>& visit);
   // Reclaims every cell, as at the end of an engine.
   void releaseAll();
 

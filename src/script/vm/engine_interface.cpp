@@ -91,6 +91,7 @@ void evalsCall(Engine& engine, ClassRecord&, void*, Value& result, ArgBlock args
 std::unique_ptr<Engine> createEngine(const EngineSetup& setup) {
   return Engine::create(setup.options, [&](Engine& engine) {
     engine.vm.runFunction = runFunctionEntry;
+    engine.vm.noteRaise = noteRaise;
     VmState& vm = vmState(engine);
     vm.hook = setup.hook;
     vm.hookData = setup.hookData;

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "script/values/engine.h"
 
@@ -68,5 +69,20 @@ struct CodeLocation {
   int line = 0;
 };
 CodeLocation currentLocation(Engine& engine);
+
+// The call stack where the latest runtime error arose, innermost first:
+// script frames with their function, source and line (0 where the module
+// has no line table), and native code between them by name. Read it after
+// an entry failed, before the engine runs script again.
+struct StackFrame {
+  std::string function = "?";
+  std::string source = "?";
+  int line = 0;
+  bool native = false;
+};
+std::vector<StackFrame> errorStack(Engine& engine);
+// The frames as "    at NAME (FILE:LINE)" or "    at NAME (native)" lines;
+// past 2 * keep frames, the first and last `keep` with a count between.
+std::string formatStack(const std::vector<StackFrame>& frames, std::size_t keep = 10);
 
 } // namespace plumex::script::vm

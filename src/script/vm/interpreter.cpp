@@ -37,11 +37,6 @@ namespace {
 
 using compiler::Op;
 
-// Header slots below the frame pointer.
-constexpr int kInfoSlot = -1;
-constexpr int kWithSlot = -2;
-constexpr int kReturnSlot = -3;
-
 struct TryGuard {
   Value* sp;
   Value* fp;
@@ -114,11 +109,25 @@ void runFunctionEntry(Engine& engine, Value* thisSlot) {
 
 void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
   VmState& vm = vmState(engine);
+  // Beneath this invocation, the one that called native code, which called
+  // this: where it stood, for the frames of an error.
   struct DepthGuard {
-    int& depth;
-    explicit DepthGuard(int& d) : depth(d) { ++depth; }
-    ~DepthGuard() { --depth; }
-  } depthGuard(vm.depth);
+    VmState& vm;
+    explicit DepthGuard(VmState& v) : vm(v) {
+      if (++vm.depth > 1) vm.outers.push_back({vm.pc, vm.fp, vm.nativeMethod, vm.nativeCallee});
+    }
+    // The invocation beneath goes on where it saved its registers.
+    ~DepthGuard() {
+      if (vm.depth-- > 1) {
+        const VmState::Outer& outer = vm.outers.back();
+        vm.pc = outer.pc;
+        vm.fp = outer.fp;
+        vm.nativeMethod = outer.nativeMethod;
+        vm.nativeCallee = outer.nativeCallee;
+        vm.outers.pop_back();
+      }
+    }
+  } depthGuard(vm);
   // Script that native code runs (a toString, a callback) may run native
   // code that runs script again; each turn takes thread stack, so the
   // nesting is bounded well inside a 1 MiB stack.
@@ -141,6 +150,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
   do {                              \
     engine.setStackPosition(sp);    \
     vm.pc = pc;                     \
+    vm.fp = fp;                     \
   } while (0)
 #define CHECKPOINT()                          \
   do {                                        \
@@ -200,6 +210,8 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
       sp[0] = Value::undefined();                                                      \
       --sp;                                                                            \
       SAVE();                                                                          \
+      vm.nativeMethod = (name);                                                        \
+      vm.nativeCallee = Value::undefined();                                            \
       handled = cls_->method(engine, *cls_, self_, (name), sp[1], ArgBlock{sp + 3});   \
       if (!handled) ++sp;                                                              \
     }                                                                                  \
@@ -821,6 +833,8 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
         if (f.is(Kind::Native) && f.asNative()->classRecord()->call && !f.asNative()->isClosed()) {
           NativeCell& cell = *f.asNative();
           SAVE();
+          vm.nativeMethod = -1;
+          vm.nativeCallee = f;
           cell.classRecord()->call(engine, *cell.classRecord(), cell.instance(), sp[1], ArgBlock{sp + 3});
           CHECKPOINT();
         } else {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "script/values/engine.h"
 #include "script/vm/code_record.h"
@@ -15,6 +16,11 @@ namespace plumex::script::vm {
 // Raised when the host hook asks to stop; no script try catches it.
 class HookBreak : public ScriptError {};
 
+// Header slots below a frame pointer: the caller's frame is at fp[0].
+constexpr int kInfoSlot = -1;
+constexpr int kWithSlot = -2;
+constexpr int kReturnSlot = -3;
+
 struct VmState {
   HostHook hook = nullptr;
   void* hookData = nullptr;
@@ -22,8 +28,32 @@ struct VmState {
   std::uint32_t hookCountdown = kHookInterval;
   // Interpreter invocations running (host entries and native callbacks).
   int depth = 0;
-  // The code position saved when native code is entered.
+  // The code position and frame saved when native code is entered.
   const std::int32_t* pc = nullptr;
+  const Value* fp = nullptr;
+  // The native code the running script called last: a method by its name,
+  // or a callable native value.
+  Atom nativeMethod = -1;
+  Value nativeCallee;
+  // The interpreter invocations beneath the running one (script that
+  // native code called), innermost last: where each was when it called
+  // the native code.
+  struct Outer {
+    const std::int32_t* pc;
+    const Value* fp;
+    Atom nativeMethod;
+    Value nativeCallee;
+  };
+  std::vector<Outer> outers;
+  // Where the latest runtime error arose, innermost first: the code
+  // position of each script frame, or (pc null) the name of native code
+  // between them. Positions are only compared with code, never read.
+  struct RaisedFrame {
+    const std::int32_t* pc;
+    const Value* fp;
+    std::string native;
+  };
+  std::vector<RaisedFrame> raised;
   // The messages of the latest compilation, warnings included.
   std::string compileMessages;
 
@@ -43,6 +73,10 @@ struct VmState {
 };
 
 VmState& vmState(Engine& engine);
+
+// raiseError's note: the frames of the running script, through every
+// interpreter invocation beneath it, as positions.
+void noteRaise(Engine& engine);
 
 // Runs code as the outermost frame of an entry from the host. The call is
 // laid out from thisSlot upward (this, the Integer count, the arguments,
