@@ -143,6 +143,20 @@ TEST_F(Quorv, StackTraces) {
   EXPECT_NE(r.err.find("    at inner (unknown:?)\n    at middle (unknown:?)\n"), std::string::npos) << r.err;
 }
 
+TEST_F(Quorv, GnuDiagnostics) {
+  const std::string bad = file("bad.qvs", "var a = 1;\nvar = ;\n");
+  Outcome r = quorv("--diagnostics=gnu " + shellQuote(bad));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, bad + ":2: error: missing ;\n");
+  // Warnings of a script that runs, and a runtime error, which keeps its
+  // own form.
+  const std::string warn = file("warn.qvs", "var s = 'a\nb';\nthrow 1;\n");
+  r = quorv("--diagnostics=gnu --strict-strings " + shellQuote(warn));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, warn + ":2: warning: ECMAScript don't allow line terminators in string constants\n"
+                   "Runtime error: 1\n    at .main (" + warn + ":3)\n");
+}
+
 TEST_F(Quorv, RunsModulesAndFilesByTheirContent) {
   const std::string source = "function twice(x) { return x * 2; }\ntrace('module ' + twice(21));\nthrow 'late';\n";
   const std::string qvs = file("prog.qvs", source);

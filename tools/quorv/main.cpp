@@ -11,6 +11,7 @@
 #include "container/settings_record.h"
 #include "hostlib/host_classes.h"
 #include "platform/files.h"
+#include "script/compiler/gnu_diagnostics.h"
 #include "script/values/array_record.h"
 #include "script/values/factory.h"
 #include "script/vm/engine_interface.h"
@@ -53,6 +54,8 @@ constexpr const char* kUsage =
     "\"    at NAME (native)\" for native code that called script back; of a deep\n"
     "stack, the first and last ten frames with the count between.\n"
     "\n"
+    "  --diagnostics=gnu        compile messages as FILE:LINE: error: TEXT (lines\n"
+    "                           from 1), the form editors and build systems read\n"
     "  --no-undefined-warnings  no warning when the script reads an undefined global\n"
     "  --strict-strings         warn about line breaks inside string literals\n"
     "  --warn-semicolons        warn wherever a line break, } or the end ends a\n"
@@ -111,6 +114,7 @@ bool setScriptArgs(Engine& engine, const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   EngineOptions options;
   options.flags |= kLineTables;
+  bool gnuDiagnostics = false;
   int i = 1;
   for (; i < argc; ++i) {
     const char* a = argv[i];
@@ -120,6 +124,10 @@ int main(int argc, char** argv) {
     } else if (!std::strcmp(a, "--version")) {
       std::puts(plumex::versionLine("quorv").c_str());
       return 0;
+    } else if (!std::strcmp(a, "--diagnostics=gnu")) {
+      gnuDiagnostics = true;
+    } else if (!std::strcmp(a, "--diagnostics=system")) {
+      gnuDiagnostics = false;
     } else if (!std::strcmp(a, "--no-undefined-warnings")) {
       options.flags &= ~kWarnUndefinedGlobal;
     } else if (!std::strcmp(a, "--strict-strings")) {
@@ -172,9 +180,10 @@ int main(int argc, char** argv) {
   const bool runtimeError = !ran && text.rfind("Runtime error: ", 0) == 0;
   if (ran || runtimeError) {
     const std::string& warnings = vm::lastCompileMessages(*engine);
-    if (!warnings.empty()) printToStderr(warnings);
+    if (!warnings.empty()) printToStderr(gnuDiagnostics ? compiler::gnuDiagnostics(warnings, file) : warnings);
   }
-  if (!ran) printToStderr(text);
+  // A compilation that failed left its messages as the error text.
+  if (!ran) printToStderr(gnuDiagnostics && !runtimeError ? compiler::gnuDiagnostics(text, file) : text);
   // Where it arose, innermost first.
   if (runtimeError) printToStderr(vm::formatStack(vm::errorStack(*engine)));
   return ran ? 0 : runtimeError ? 2 : 1;

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "script/compiler/compile_driver.h"
 #include "script/compiler/dump.h"
+#include "script/compiler/gnu_diagnostics.h"
 #include "script/compiler/module_dump.h"
 #include "script/compiler/parser.h"
 
@@ -36,13 +37,16 @@ constexpr const char* kUsage =
     "engine refuse it. Offsets count from the start of the code section.\n"
     "\n"
     "  -g                 write the line table (source lines) into the module\n"
+    "  --diagnostics=gnu  write diagnostics as FILE:LINE: error: TEXT (lines from 1),\n"
+    "                     the form editors and build systems read\n"
     "  -o OUT.qsc         where to write the module\n"
     "  --strict-strings   warn about line breaks inside string literals\n"
     "  --warn-semicolons  warn wherever a line break, } or the end ends a statement\n"
     "  --help             this text\n"
     "  --version          the version and the commit this build was made from\n"
     "\n"
-    "Diagnostics (\"error: line N: ...\", \"warning: line N: ...\") go to stderr.\n"
+    "Diagnostics (\"error: line N: ...\", \"warning: line N: ...\", lines from 0,\n"
+    "unless --diagnostics=gnu) go to stderr.\n"
     "Exit status: 0 done, 1 the script has an error or cannot be read (for --dump:\n"
     "the file is not a module, or the engine would refuse it), 2 bad usage.\n";
 
@@ -51,9 +55,16 @@ int usage(const char* problem) {
   return 2;
 }
 
+// Where the messages name the script: nothing for the system's own form.
+const char* gnuFile = nullptr;
+
 // The compile messages end their lines with "\r\n"; the console's own line
 // ends are used here.
 void printMessages(const std::string& messages) {
+  if (gnuFile) {
+    std::fputs(plumex::script::compiler::gnuDiagnostics(messages, gnuFile).c_str(), stderr);
+    return;
+  }
   std::string text;
   text.reserve(messages.size());
   for (char c : messages)
@@ -127,6 +138,10 @@ int main(int argc, char** argv) {
       mode = a[2] == 't' ? Mode::Tokens : a[2] == 'a' ? Mode::Ast : Mode::Dump;
     } else if (!std::strcmp(a, "-g")) {
       options |= kOptionLineTable;
+    } else if (!std::strcmp(a, "--diagnostics=gnu")) {
+      gnuFile = "";
+    } else if (!std::strcmp(a, "--diagnostics=system")) {
+      gnuFile = nullptr;
     } else if (!std::strcmp(a, "-o")) {
       if (++i == argc) return usage("-o needs a file name");
       output = argv[i];
@@ -143,6 +158,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!file) return usage(mode == Mode::Dump ? "no module given" : "no script given");
+  if (gnuFile) gnuFile = file;
   if (mode != Mode::Compile && (output || (options & kOptionLineTable)))
     return usage("-g and -o go with compiling only");
   if (mode == Mode::Dump) return dumpModuleFile(file);

@@ -83,6 +83,21 @@ TEST_F(Quorvc, ErrorsAndWarningsOnStderr) {
   EXPECT_EQ(r.err, "warning: line 1: ECMAScript don't allow line terminators in string constants\n");
 }
 
+// The form editors read: the file, lines from 1, then the kind.
+TEST_F(Quorvc, GnuDiagnostics) {
+  const std::string bad = script("bad.qvs", "// first\nx = 1;\nif (x) {\n  y = 'open");
+  Outcome r = run("--diagnostics=gnu " + bad);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, bad + ":4: error: unterminated string constant\n");
+  const std::string warn = script("warn.qvs", "a = '\\q'\nb = 2;");
+  r = run("--diagnostics=gnu --warn-semicolons -o " + (dir_ / "warn.qsc").string() + " " + warn);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, warn + ":1: warning: unknown escape sequence '\\q'\n" + warn + ":1: warning: missing ;\n");
+  // The last choice counts.
+  r = run("--diagnostics=gnu --diagnostics=system " + bad);
+  EXPECT_EQ(r.err, "error: line 3: unterminated string constant\n");
+}
+
 TEST_F(Quorvc, UsageAndMissingFiles) {
   Outcome r = run("--help");
   EXPECT_EQ(r.status, 0);
