@@ -19,7 +19,7 @@ using container::Sha256;
 // alike.
 void feed(Sha256& h, std::span<const std::uint8_t> piece) {
   container::ByteWriter length;
-  length.u32(static_cast<std::uint32_t>(piece.size() >> 32));
+  length.u32(static_cast<std::uint32_t>(static_cast<std::uint64_t>(piece.size()) >> 32));
   length.u32(static_cast<std::uint32_t>(piece.size()));
   h.update(length.data()).update(piece);
 }
