@@ -1,6 +1,7 @@
 #include "hostlib/host_classes.h"
 
 #include "hostlib/crypto/encryption_class.h"
+#include "hostlib/dll/dll_classes.h"
 #include "hostlib/fs/data_file_class.h"
 #include "hostlib/mail/mail_class.h"
 #include "hostlib/mail/mail_transfer_classes.h"
@@ -20,6 +21,9 @@ void registerHostClasses(script::Engine& engine, HostContext& context) {
   // At the place of the Application group, after the second table of
   // global functions.
   if (context.optionGroups.record) container::registerOptionGroups(engine, context.optionGroups);
+#ifdef _WIN32
+  dll::registerDllClasses(engine, context.dll);  // only where DLLs can be called
+#endif
   registerEncryptionClass(engine);
   fs::registerDataFileClass(engine);
   structs::registerStructClasses(engine, context.structs);

@@ -4,6 +4,7 @@
 // that scripts see the same classes wherever they run.
 
 #include "container/option_groups.h"
+#include "hostlib/dll/dll_context.h"
 #include "hostlib/structs/struct_classes.h"
 #include "script/values/engine.h"
 
@@ -14,6 +15,7 @@ namespace plumex::hostlib {
 struct HostContext {
   container::OptionGroups optionGroups;
   structs::StructSettings structs;
+  dll::DllContext dll;
 };
 
 void registerHostClasses(script::Engine& engine, HostContext& context);

@@ -96,6 +96,18 @@ TEST_F(Quorv, OptionsReachTheEngine) {
             "warning: line 2: ECMAScript don't allow line terminators in string constants\n");
 }
 
+// The DLL classes are the Windows build's: natively a script probing for
+// them finds no Dll, and the option changes nothing else.
+TEST_F(Quorv, ExplainFailuresNatively) {
+  Outcome r = quorv("--help");
+  EXPECT_NE(r.out.find("--explain-failures"), std::string::npos);
+  const std::string script = file("probe.qvs", "trace(Dll);\ntrace(new Struct('<bad') == null);\n");
+  r = quorv("--explain-failures --no-undefined-warnings " + shellQuote(script));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "undefined\ntrue\n");
+  EXPECT_EQ(r.err, "");
+}
+
 // An uncaught runtime error prints where it arose, innermost first,
 // through native code that called script back; a deep recursion shows its
 // first and last frames with the count between.

@@ -35,7 +35,9 @@ constexpr const char* kUsage =
     "groups _Appearance_, _Interaction_, _Behaviour_ and\n"
     "_SizeAndPos_,\n"
     "which here work on settings of their own with no window: what a script\n"
-    "stores reads back, and nothing else happens.\n"
+    "stores reads back, and nothing else happens. The Windows build (quorv.exe)\n"
+    "also has the DLL calls: DllParam, and Dll with the functions dllimport\n"
+    "declares.\n"
     "\n"
     "ARGS reach the script as the global scriptArgs: an Array of Strings, in\n"
     "order, empty when there are none. Options are read before FILE only; every\n"
@@ -54,6 +56,11 @@ constexpr const char* kUsage =
     "\"    at NAME (native)\" for native code that called script back; of a deep\n"
     "stack, the first and last ten frames with the count between.\n"
     "\n"
+    "  --explain-failures       one line on stderr for each DLL failure a script\n"
+    "                           gets as false, null or undefined (a DLL or function\n"
+    "                           not found, an unknown type, an argument that cannot\n"
+    "                           be passed, ...), such as\n"
+    "                           \"MulDiv: 2 arguments given, 3 declared\"\n"
     "  --diagnostics=gnu        compile messages as FILE:LINE: error: TEXT (lines\n"
     "                           from 1), the form editors and build systems read\n"
     "  --no-undefined-warnings  no warning when the script reads an undefined global\n"
@@ -115,6 +122,7 @@ int main(int argc, char** argv) {
   EngineOptions options;
   options.flags |= kLineTables;
   bool gnuDiagnostics = false;
+  bool explainFailures = false;
   int i = 1;
   for (; i < argc; ++i) {
     const char* a = argv[i];
@@ -124,6 +132,8 @@ int main(int argc, char** argv) {
     } else if (!std::strcmp(a, "--version")) {
       std::puts(plumex::versionLine("quorv").c_str());
       return 0;
+    } else if (!std::strcmp(a, "--explain-failures")) {
+      explainFailures = true;
     } else if (!std::strcmp(a, "--diagnostics=gnu")) {
       gnuDiagnostics = true;
     } else if (!std::strcmp(a, "--diagnostics=system")) {
@@ -157,6 +167,7 @@ int main(int argc, char** argv) {
   plumex::container::SettingsRecord settings;
   plumex::hostlib::HostContext context;
   context.optionGroups.record = &settings;
+  if (explainFailures) context.dll.explanations.setWriter(printToStderr);
   vm::EngineSetup setup;
   setup.options = options;
   setup.registerClasses = [&context](Engine& e) { plumex::hostlib::registerHostClasses(e, context); };
