@@ -210,7 +210,7 @@ bool PropertyTable::nameAt(Engine& engine, std::uint32_t n, Value& out) const {
   out = Value::undefined();
   std::int64_t name = -1;
   std::size_t s = 0;
-  if (cursorName_ >= 0 && cursorName_ <= static_cast<std::int64_t>(n)) {
+  if (cursorName_ >= 0 && static_cast<std::int64_t>(cursorName_) <= static_cast<std::int64_t>(n)) {
     name = cursorName_;
     s = static_cast<std::size_t>(cursorSlot_);
     if (name == n) {
@@ -222,8 +222,8 @@ bool PropertyTable::nameAt(Engine& engine, std::uint32_t n, Value& out) const {
   for (; s < slots_.size(); ++s) {
     if (slots_[s].atom < 0) continue;
     if (++name == n) {
-      cursorName_ = name;
-      cursorSlot_ = static_cast<std::int64_t>(s);
+      cursorName_ = static_cast<std::int32_t>(name);
+      cursorSlot_ = static_cast<std::int32_t>(s);
       out = copyString(engine, engine.atoms().name(slots_[s].atom));
       return true;
     }

@@ -79,8 +79,10 @@ private:
   std::uint32_t deleted_ = 0;
   std::int32_t protoSlot_ = -1;
   // Where the last enumeration step stopped, so that for-in is linear.
-  mutable std::int64_t cursorName_ = -1;
-  mutable std::int64_t cursorSlot_ = -1;
+  // 32 bits each: names and slots stay below kMaxSlots, and the table
+  // then fits a smaller cell.
+  mutable std::int32_t cursorName_ = -1;
+  mutable std::int32_t cursorSlot_ = -1;
 };
 
 } // namespace plumex::script
