@@ -3,6 +3,7 @@
 #include "hostlib/crypto/encryption_class.h"
 #include "hostlib/dll/dll_classes.h"
 #include "hostlib/fs/data_file_class.h"
+#include "hostlib/fs/ini_class.h"
 #include "hostlib/mail/mail_class.h"
 #include "hostlib/mail/mail_transfer_classes.h"
 #include "hostlib/streams/stream_classes.h"
@@ -14,7 +15,9 @@ namespace plumex::hostlib {
 void registerHostClasses(script::Engine& engine, HostContext& context) {
   script::builtins::registerClassesThroughDate(engine);
   streams::registerStreamClasses(engine);
-  script::builtins::registerClassesFromMath(engine);
+  script::builtins::registerClassesMathToObject(engine);
+  fs::registerIniClass(engine);
+  script::builtins::registerFunctionsAfterObject(engine);
   registerMailClass(engine);
   registerSendMailClass(engine);
   registerRecvMailClass(engine);

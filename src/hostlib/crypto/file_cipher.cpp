@@ -124,4 +124,34 @@ bool decryptFile(std::string_view keyText, const std::string& source, const std:
   return out.commit();
 }
 
+std::vector<std::uint8_t> encryptBytes(std::string_view keyText, std::span<const std::uint8_t> plain,
+                                       const FileSalt& salt) {
+  const FileKeys keys(keyText, salt);
+  std::vector<std::uint8_t> file(kHeaderSize);
+  std::copy(std::begin(kMagic), std::end(kMagic), file.begin());
+  std::copy(salt.begin(), salt.end(), file.begin() + 8);
+  putLength(plain.size(), &file[16]);
+  std::copy(keys.check().begin(), keys.check().end(), file.begin() + 24);
+  file.insert(file.end(), plain.begin(), plain.end());
+  applyStream(Blowfish(keys.cipherKey()), 0, std::span(file).subspan(kHeaderSize));
+  const container::Digest tag = hmacMd5(keys.macKey(), file);
+  file.insert(file.end(), tag.begin(), tag.end());
+  return file;
+}
+
+std::optional<std::vector<std::uint8_t>> decryptBytes(std::string_view keyText, std::span<const std::uint8_t> file) {
+  if (file.size() < kHeaderSize + kTagSize) return std::nullopt;
+  if (!std::equal(std::begin(kMagic), std::end(kMagic), file.begin())) return std::nullopt;
+  const std::uint64_t length = getLength(&file[16]);
+  if (length != file.size() - kHeaderSize - kTagSize) return std::nullopt;
+  const FileKeys keys(keyText, file.subspan(8, 8));
+  if (!std::equal(keys.check().begin(), keys.check().end(), file.begin() + 24)) return std::nullopt;
+  const std::span<const std::uint8_t> signedPart = file.first(file.size() - kTagSize);
+  const container::Digest expected = hmacMd5(keys.macKey(), signedPart);
+  if (!std::equal(expected.begin(), expected.end(), file.end() - kTagSize)) return std::nullopt;
+  std::vector<std::uint8_t> plain(signedPart.begin() + kHeaderSize, signedPart.end());
+  applyStream(Blowfish(keys.cipherKey()), 0, plain);
+  return plain;
+}
+
 } // namespace plumex::hostlib::crypto

@@ -23,8 +23,11 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace plumex::hostlib::crypto {
 
@@ -38,5 +41,12 @@ bool encryptFile(std::string_view keyText, const std::string& source, const std:
 // enciphered under another key, or was changed (its length or its HMAC
 // does not match), and when the target cannot be written.
 bool decryptFile(std::string_view keyText, const std::string& source, const std::string& target);
+
+// The same layout in memory, for contents that must never lie on disk in
+// plain text: the enciphered file's bytes, and the plain bytes back (nothing
+// for bytes that are not such a file, under another key, or changed).
+std::vector<std::uint8_t> encryptBytes(std::string_view keyText, std::span<const std::uint8_t> plain,
+                                       const FileSalt& salt);
+std::optional<std::vector<std::uint8_t>> decryptBytes(std::string_view keyText, std::span<const std::uint8_t> file);
 
 } // namespace plumex::hostlib::crypto

@@ -7,6 +7,7 @@
 
 #include "binding/arguments.h"
 #include "binding/class_binding.h"
+#include "hostlib/fs/data_file_cipher.h"
 #include "hostlib/fs/data_file_io.h"
 #include "platform/files.h"
 #include "script/values/factory.h"
@@ -21,12 +22,12 @@ using script::ClassRecord;
 using script::Engine;
 using script::Value;
 
-enum Member { kSave, kLoad, kRemove };
-constexpr std::string_view kMembers[] = {"save", "load", "remove"};
+enum Member { kSave, kLoad, kRemove, kSaveAndEnc, kLoadAndDec };
+constexpr std::string_view kMembers[] = {"save", "load", "remove", "saveAndEnc", "loadAndDec"};
 
-// save(file, names...): false unless every argument is a String and at
-// least one name is given.
-bool save(Engine& e, const Args& args) {
+// save(file, names...) and saveAndEnc: false unless every argument is a
+// String and at least one name is given.
+bool save(Engine& e, const Args& args, bool encipher) {
   const auto path = args.text(0);
   if (!path || args.size() < 2) return false;
   std::vector<std::string> names;
@@ -35,7 +36,7 @@ bool save(Engine& e, const Args& args) {
     if (!name) return false;
     names.push_back(std::move(*name));
   }
-  return saveDataFile(e, *path, names);
+  return encipher ? saveEncipheredDataFile(e, *path, names) : saveDataFile(e, *path, names);
 }
 
 bool dataFileMethod(Engine& e, ClassRecord& cls, void*, Atom atom, Value& result, ArgBlock block) {
@@ -44,7 +45,9 @@ bool dataFileMethod(Engine& e, ClassRecord& cls, void*, Atom atom, Value& result
   const Args args(block);
   const auto path = args.text(0);
   switch (member) {
-    case kSave: result = Value::boolean(save(e, args)); break;
+    case kSave: result = Value::boolean(save(e, args, false)); break;
+    case kSaveAndEnc: result = Value::boolean(save(e, args, true)); break;
+    case kLoadAndDec: result = Value::boolean(path && loadEncipheredDataFile(e, *path)); break;
     case kLoad: result = Value::boolean(path && loadDataFile(e, *path)); break;
     case kRemove: result = Value::boolean(path && removeFile(*path)); break;
   }

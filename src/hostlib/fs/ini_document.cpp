@@ -1,5 +1,7 @@
 #include "hostlib/fs/ini_document.h"
 
+#include <algorithm>
+
 namespace plumex::hostlib::fs {
 namespace {
 
@@ -129,6 +131,84 @@ bool IniDocument::set(std::string_view section, std::string_view key, std::strin
   }
   indexLine(sec, at);
   return true;
+}
+
+std::vector<std::string> IniDocument::sectionLines(std::string_view section) const {
+  std::vector<std::string> out;
+  const auto s = sectionIndex_.find(fold(trim(section)));
+  if (s == sectionIndex_.end()) return out;
+  for (const std::string& line : sections_[s->second].lines) {
+    const std::string_view t = trim(line);
+    if (t.empty() || t.front() == ';') continue;
+    const std::size_t eq = t.find('=');
+    if (eq == std::string_view::npos)
+      out.emplace_back(t);
+    else
+      out.push_back(std::string(trim(t.substr(0, eq))) + "=" + std::string(trim(t.substr(eq + 1))));
+  }
+  return out;
+}
+
+bool IniDocument::replaceSection(std::string_view section, std::span<const std::string> lines) {
+  section = trim(section);
+  if (forgesLines(section)) return false;
+  std::vector<std::string> keyed;
+  for (const std::string& line : lines) {
+    if (forgesLines(line)) return false;
+    const std::string_view l = line;
+    const std::size_t eq = l.find('=');
+    if (eq == std::string_view::npos) continue;
+    std::string_view value = l.substr(eq + 1);
+    value.remove_prefix(std::min(value.size(), value.find_first_not_of(kBlank)));
+    keyed.push_back(std::string(trim(l.substr(0, eq))) + "=" + std::string(value));
+  }
+  const std::string folded = fold(section);
+  Section* first = nullptr;
+  for (std::size_t i = 1; i < sections_.size(); ++i) {
+    Section& s = sections_[i];
+    if (fold(*headerName(s.header)) != folded) continue;
+    // Blank lines at the end keep the section apart from the next one.
+    std::size_t blanks = 0;
+    while (blanks < s.lines.size() && trim(s.lines[s.lines.size() - 1 - blanks]).empty()) ++blanks;
+    s.lines.erase(s.lines.begin(), s.lines.end() - static_cast<std::ptrdiff_t>(blanks));
+    if (!first) first = &s;
+  }
+  if (!first && !keyed.empty()) first = &addSection("[" + std::string(section) + "]", section);
+  if (first) first->lines.insert(first->lines.begin(), keyed.begin(), keyed.end());
+  reindex();
+  return true;
+}
+
+bool IniDocument::removeSection(std::string_view section) {
+  const auto s = sectionIndex_.find(fold(trim(section)));
+  if (s == sectionIndex_.end()) return false;
+  sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(s->second));
+  reindex();
+  return true;
+}
+
+bool IniDocument::removeKey(std::string_view section, std::string_view key) {
+  const std::string folded = fold(trim(section)), foldedKey = fold(trim(key));
+  for (std::size_t i = 1; i < sections_.size(); ++i) {
+    Section& s = sections_[i];
+    if (fold(*headerName(s.header)) != folded) continue;
+    const auto k = s.keys.find(foldedKey);
+    if (k == s.keys.end()) continue;
+    s.lines.erase(s.lines.begin() + static_cast<std::ptrdiff_t>(k->second));
+    reindex();
+    return true;
+  }
+  return false;
+}
+
+void IniDocument::reindex() {
+  sectionIndex_.clear();
+  for (std::size_t i = 0; i < sections_.size(); ++i) {
+    Section& s = sections_[i];
+    if (i > 0) sectionIndex_.try_emplace(fold(*headerName(s.header)), i);
+    s.keys.clear();
+    for (std::size_t line = 0; line < s.lines.size(); ++line) indexLine(s, line);
+  }
 }
 
 } // namespace plumex::hostlib::fs

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,6 +35,23 @@ public:
   // with CR, LF or NUL are refused (false): they would forge lines.
   bool set(std::string_view section, std::string_view key, std::string_view value);
 
+  // The first matching section's lines as the system lists them: blank
+  // lines and ";" comments left out, "key=value" trimmed around the "=",
+  // a line without "=" as its trimmed text.
+  std::vector<std::string> sectionLines(std::string_view section) const;
+  // Empties every matching section and gives the first one the lines that
+  // hold an "=", each as a key of its own (repeats stay); a line without
+  // "=" is left out, as the system leaves it out. A missing section is
+  // added at the end when there are lines to put in it. False, changing
+  // nothing, for CR, LF or NUL in the name or a line.
+  bool replaceSection(std::string_view section, std::span<const std::string> lines);
+  // Removes the first matching section, header and lines. False when
+  // there is none.
+  bool removeSection(std::string_view section);
+  // Removes the line of the first matching key, looking through every
+  // matching section in order. False when there is none.
+  bool removeKey(std::string_view section, std::string_view key);
+
 private:
   struct Section {
     std::string header;               // the raw header line; empty for the lines before any header
@@ -42,6 +60,8 @@ private:
   };
   Section& addSection(std::string header, std::string_view name);
   void indexLine(Section& s, std::size_t line);
+  // Rebuilds both indexes after lines or sections were removed.
+  void reindex();
 
   std::string bom_;
   std::vector<Section> sections_;     // the first one is the nameless part before any header

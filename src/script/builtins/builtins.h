@@ -38,5 +38,10 @@ void registerPortableClasses(Engine& engine);
 // and with Date, and from Math on.
 void registerClassesThroughDate(Engine& engine);
 void registerClassesFromMath(Engine& engine);
+// registerClassesFromMath in two parts, for hosts whose classes come right
+// after Object (the registry classes, INI): Math to Object, then the
+// global functions that follow Object.
+void registerClassesMathToObject(Engine& engine);
+void registerFunctionsAfterObject(Engine& engine);
 
 } // namespace plumex::script::builtins

@@ -15,6 +15,11 @@ void registerClassesThroughDate(Engine& engine) {
 }
 
 void registerClassesFromMath(Engine& engine) {
+  registerClassesMathToObject(engine);
+  registerFunctionsAfterObject(engine);
+}
+
+void registerClassesMathToObject(Engine& engine) {
   registerMathClass(engine);
   registerRegExpClass(engine);
   registerArrayClass(engine);
@@ -23,6 +28,9 @@ void registerClassesFromMath(Engine& engine) {
   registerNumberClass(engine);
   registerStringClass(engine);
   registerObjectClass(engine);
+}
+
+void registerFunctionsAfterObject(Engine& engine) {
   registerUriFunctions(engine);
   registerCallFunction(engine);
 }

@@ -42,6 +42,29 @@ TEST_F(FileCipher, RoundTripsEveryLengthExactly) {
   }
 }
 
+// The in-memory form is the same file, byte for byte, both ways; a
+// changed byte anywhere, another key or a cut file give nothing.
+TEST_F(FileCipher, InMemoryFormIsTheSameFile) {
+  std::mt19937 random(2);
+  for (std::size_t n : {0, 1, 9, 65537, 3 * 65536 + 5}) {
+    const Bytes plain = randomBytes(n, random);
+    writeBytes(path("plain"), plain);
+    ASSERT_TRUE(encryptFile("key", path("plain"), path("sealed"), kSalt));
+    const Bytes sealed = readBytes(path("sealed"));
+    EXPECT_EQ(encryptBytes("key", plain, kSalt), sealed) << n;
+    EXPECT_EQ(decryptBytes("key", sealed), plain) << n;
+  }
+  const Bytes sealed = encryptBytes("key", Bytes{1, 2, 3, 4, 5}, kSalt);
+  for (std::size_t i = 0; i < sealed.size(); ++i) {
+    Bytes changed = sealed;
+    changed[i] ^= 0x01;
+    EXPECT_FALSE(decryptBytes("key", changed)) << "byte " << i;
+  }
+  EXPECT_FALSE(decryptBytes("other", sealed));
+  EXPECT_FALSE(decryptBytes("key", std::span(sealed).first(sealed.size() - 1)));
+  EXPECT_FALSE(decryptBytes("key", Bytes{}));
+}
+
 TEST_F(FileCipher, EachSaltGivesItsOwnStream) {
   writeBytes(path("plain"), Bytes(64, 0));
   ASSERT_TRUE(encryptFile("key", path("plain"), path("a"), kSalt));

@@ -1,6 +1,6 @@
 #pragma once
-// An engine with the built-in classes and DataFile, a global show(v) that
-// reports String(v), and a scratch folder.
+// An engine with the built-in classes, DataFile and INI, a global show(v)
+// that reports String(v), and a scratch folder.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,7 @@
 
 #include "binding/class_binding.h"
 #include "hostlib/fs/data_file_class.h"
+#include "hostlib/fs/ini_class.h"
 #include "platform/files.h"
 #include "script/builtins/builtins.h"
 #include "script/values/conversions.h"
@@ -51,6 +52,7 @@ protected:
     s.registerClasses = [](script::Engine& engine) {
       script::builtins::registerPortableClasses(engine);
       registerDataFileClass(engine);
+      registerIniClass(engine);
       binding::registerFunction(engine, "show", [](script::Engine& en, script::ClassRecord&, void*,
                                                    script::Value& result, script::ArgBlock args) {
         en.warn(args.count() > 0 ? script::toAnsi(script::toStringValue(en, args[0])) : "(nothing)");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <tuple>
@@ -92,6 +93,71 @@ TEST(IniDocument, RefusesWhatWouldForgeLines) {
   }
   EXPECT_EQ(doc.text(), before);
 }
+
+TEST(IniDocument, SectionLinesAsTheSystemListsThem) {
+  const auto doc = IniDocument::parse("[s]\n  k =  v  \n  ; comment\n\n  no equals  \nq=\"kept\"\nk=2\n[S]\nlater=1\n");
+  EXPECT_EQ(doc.sectionLines("S"), (std::vector<std::string>{"k=v", "no equals", "q=\"kept\"", "k=2"}));
+  EXPECT_EQ(doc.sectionLines("missing"), std::vector<std::string>{});
+}
+
+// A change to a document: its answer, the text after, and a lookup that
+// shows the indexes followed the lines that moved.
+struct Change {
+  const char* name;
+  const char* before;
+  std::function<bool(IniDocument&)> change;
+  bool answer;
+  const char* after;
+  Lookup check;
+};
+
+std::ostream& operator<<(std::ostream& os, const Change& c) { return os << c.name; }
+
+class Changes : public ::testing::TestWithParam<Change> {};
+
+TEST_P(Changes, RewriteOnlyWhatTheyName) {
+  const Change& c = GetParam();
+  auto doc = IniDocument::parse(c.before);
+  EXPECT_EQ(c.change(doc), c.answer);
+  EXPECT_EQ(doc.text(), c.after);
+  EXPECT_EQ(doc.value(c.check.section, c.check.key), c.check.value);
+}
+
+using Lines = std::vector<std::string>;
+
+INSTANTIATE_TEST_SUITE_P(
+    Document, Changes,
+    ::testing::Values(
+        Change{"ReplaceKeepsTheBlankLineBeforeTheNextSection", "[s]\na=1\n;c\nbare\n\n[t]\nx=1\n",
+               [](IniDocument& d) { return d.replaceSection("S", Lines{" k = v ", "no equals", "k=again", "=e"}); },
+               true, "[s]\r\nk=v \r\nk=again\r\n=e\r\n\r\n[t]\r\nx=1\r\n", {"", "s", "k", "v"}},
+        Change{"ReplaceEmptiesEveryMatchingSectionAndFillsTheFirst", "[s]\na=1\n[t]\nb=2\n[S]\nc=3\n",
+               [](IniDocument& d) { return d.replaceSection("s", Lines{"d=4"}); }, true,
+               "[s]\r\nd=4\r\n[t]\r\nb=2\r\n[S]\r\n", {"", "t", "b", "2"}},
+        Change{"ReplaceAddsAMissingSection", "[t]\nb=2\n",
+               [](IniDocument& d) { return d.replaceSection("new", Lines{"k=v"}); }, true,
+               "[t]\r\nb=2\r\n[new]\r\nk=v\r\n", {"", "new", "k", "v"}},
+        Change{"ReplaceWithNoKeysAddsNoSection", "[t]\nb=2\n",
+               [](IniDocument& d) { return d.replaceSection("new", Lines{"no equals"}); }, true, "[t]\r\nb=2\r\n",
+               {"", "new", "no equals", std::nullopt}},
+        Change{"ReplaceRefusesALineThatWouldForgeOthers", "[s]\na=1\n",
+               [](IniDocument& d) { return d.replaceSection("s", Lines{"k=v", "x=1\n[t]"}); }, false,
+               "[s]\r\na=1\r\n", {"", "s", "a", "1"}},
+        Change{"RemoveSectionTakesTheFirstOnly", "[s]\na=1\n[t]\nb=2\n[S]\nc=3\n",
+               [](IniDocument& d) { return d.removeSection("S"); }, true, "[t]\r\nb=2\r\n[S]\r\nc=3\r\n",
+               {"", "s", "c", "3"}},
+        Change{"RemoveMissingSectionChangesNothing", "[s]\na=1\n",
+               [](IniDocument& d) { return d.removeSection("t"); }, false, "[s]\r\na=1\r\n", {"", "s", "a", "1"}},
+        Change{"RemoveKeyTakesItsLineOnly", "[s]\n;c\nA=1\nb=2\na=3\n",
+               [](IniDocument& d) { return d.removeKey(" s ", "a"); }, true, "[s]\r\n;c\r\nb=2\r\na=3\r\n",
+               {"", "s", "a", "3"}},
+        Change{"RemoveKeyLooksThroughLaterSectionsOfTheName", "[s]\na=1\n[S]\nb=2\n",
+               [](IniDocument& d) { return d.removeKey("s", "b"); }, true, "[s]\r\na=1\r\n[S]\r\n",
+               {"", "s", "a", "1"}},
+        Change{"RemoveMissingKeyChangesNothing", "[s]\na=1\n",
+               [](IniDocument& d) { return d.removeKey("s", "b"); }, false, "[s]\r\na=1\r\n",
+               {"", "s", "a", "1"}}),
+    [](const ::testing::TestParamInfo<Change>& info) { return std::string(info.param.name); });
 
 #ifndef _WIN32
 std::vector<std::string> linesOf(const std::string& text) {
