@@ -127,15 +127,16 @@ bool decryptFile(std::string_view keyText, const std::string& source, const std:
 std::vector<std::uint8_t> encryptBytes(std::string_view keyText, std::span<const std::uint8_t> plain,
                                        const FileSalt& salt) {
   const FileKeys keys(keyText, salt);
-  std::vector<std::uint8_t> file(kHeaderSize);
+  std::vector<std::uint8_t> file(kHeaderSize + plain.size() + kTagSize);
   std::copy(std::begin(kMagic), std::end(kMagic), file.begin());
   std::copy(salt.begin(), salt.end(), file.begin() + 8);
   putLength(plain.size(), &file[16]);
   std::copy(keys.check().begin(), keys.check().end(), file.begin() + 24);
-  file.insert(file.end(), plain.begin(), plain.end());
-  applyStream(Blowfish(keys.cipherKey()), 0, std::span(file).subspan(kHeaderSize));
-  const container::Digest tag = hmacMd5(keys.macKey(), file);
-  file.insert(file.end(), tag.begin(), tag.end());
+  const std::span<std::uint8_t> body = std::span(file).subspan(kHeaderSize, plain.size());
+  std::copy(plain.begin(), plain.end(), body.begin());
+  applyStream(Blowfish(keys.cipherKey()), 0, body);
+  const container::Digest tag = hmacMd5(keys.macKey(), std::span(file).first(kHeaderSize + plain.size()));
+  std::copy(tag.begin(), tag.end(), file.end() - kTagSize);
   return file;
 }
 
