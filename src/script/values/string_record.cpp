@@ -58,10 +58,14 @@ StringRecord* StringRecord::concat(Heap& heap, const StringRecord& a, std::u16st
     }
   }
   if (total < kShareFrom) return nullptr;
-  // Room to double, so that appending to the result again and again copies
-  // each unit a bounded number of times.
-  const auto capacity =
-      static_cast<std::uint32_t>(std::min<std::uint64_t>(kMaxLength, std::uint64_t{total} * 2));
+  // A string that is being built (the end of its buffer, out of room) gets
+  // room to double, so that appending again and again copies each unit a
+  // bounded number of times; any other result (a prefix joined to many
+  // different texts, say) takes only what it holds.
+  const bool growing = a.storage_ == Storage::Shared && SharedChars::of(a.chars_)->used == a.length_;
+  const auto capacity = growing
+      ? static_cast<std::uint32_t>(std::min<std::uint64_t>(kMaxLength, std::uint64_t{total} * 2))
+      : total;
   auto* block = static_cast<SharedChars*>(::operator new(SharedChars::bytes(capacity)));
   block->refs = 0;
   block->used = total;

@@ -28,8 +28,8 @@ public:
   static StringRecord* make(Heap& heap, std::uint32_t length);
   // a followed by b (at most kMaxLength units), or null when both are short
   // enough for make's inline room (the caller makes that). Long results
-  // keep their units in a buffer with room to grow, shared with the
-  // strings made from them: when a's buffer has room after a's units and
+  // keep their units in a buffer shared with the strings made from them,
+  // with room to grow once they are appended to: when a's buffer has room after a's units and
   // nothing was appended there yet, b goes there and only a new record is
   // made, so a string built piece by piece costs what its pieces cost.
   // Every string sharing a buffer sees its own units only; writing a unit
