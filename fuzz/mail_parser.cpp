@@ -43,10 +43,11 @@ void checkRanges(const PartTable& t, std::size_t size) {
 
 MessagePart stored(const Part& p) { return MessagePart{p, std::nullopt}; }
 
-// Header texts are written on one line: their line ends become spaces.
+// Header texts are written on one line (their line ends become spaces) and
+// read back with their tabs as spaces.
 std::string oneLine(std::string text) {
   for (char& c : text)
-    if (c == '\r' || c == '\n') c = ' ';
+    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
   return text;
 }
 
