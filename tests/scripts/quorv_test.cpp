@@ -169,6 +169,40 @@ TEST_F(Quorv, GnuDiagnostics) {
                    "Runtime error: 1\n    at .main (" + warn + ":3)\n");
 }
 
+// Each runtime warning is followed by the frame that warned, inside native
+// code that called script back too; trace lines, even ones that read like
+// warnings, get none.
+TEST_F(Quorv, WarningLocations) {
+  const std::string script = file("where.qvs",
+                                  "function f(o) {\n"
+                                  "  return o.nomethod();\n"
+                                  "}\n"
+                                  "function byF(a, b) { f({}); return a - b; }\n"
+                                  "trace('Warning: only a trace');\n"
+                                  "trace(nothing);\n"
+                                  "[2, 1].sort(byF);\n");
+  Outcome r = quorv("--warning-locations " + shellQuote(script));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Warning: only a trace\n"
+                   "Warning: using undefined variable \"nothing\"\n"
+                   "    at .main (" + script + ":6)\n"
+                   "undefined\n"
+                   "Warning: unknown method \"nomethod\"\n"
+                   "    at f (" + script + ":2)\n");
+  r = quorv(shellQuote(script));
+  EXPECT_EQ(r.out, "Warning: only a trace\nWarning: using undefined variable \"nothing\"\nundefined\n"
+                   "Warning: unknown method \"nomethod\"\n");
+
+  // Code loaded after a warning was located is found too.
+  const std::string later = file("later.qvs",
+                                 "trace(nothing);\n"
+                                 "eval('function g() {\\n\\n  return nothing;\\n}');\n"
+                                 "g();\n");
+  r = quorv("--warning-locations " + shellQuote(later));
+  EXPECT_EQ(r.out, "Warning: using undefined variable \"nothing\"\n    at .main (" + later + ":1)\nundefined\n"
+                   "Warning: using undefined variable \"nothing\"\n    at g (string:3)\n");
+}
+
 TEST_F(Quorv, RunsModulesAndFilesByTheirContent) {
   const std::string source = "function twice(x) { return x * 2; }\ntrace('module ' + twice(21));\nthrow 'late';\n";
   const std::string qvs = file("prog.qvs", source);

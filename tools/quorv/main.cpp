@@ -65,6 +65,9 @@ constexpr const char* kUsage =
     "  --diagnostics=gnu        compile messages as FILE:LINE: error: TEXT (lines\n"
     "                           from 1), the form editors and build systems read\n"
     "  --no-undefined-warnings  no warning when the script reads an undefined global\n"
+    "  --warning-locations      after each runtime warning, where it arose as one\n"
+    "                           more stdout line, \"    at NAME (FILE:LINE)\" (as\n"
+    "                           in an error's stack; trace lines get none)\n"
     "  --strict-strings         warn about line breaks inside string literals\n"
     "  --warn-semicolons        warn wherever a line break, } or the end ends a\n"
     "                           statement\n"
@@ -106,6 +109,14 @@ void printToStderr(std::string_view text) {
   std::fputs(lines.c_str(), stderr);
 }
 
+// The innermost frame of the code that warned.
+void writeWarningLocation(void*, Engine& engine) {
+  const std::vector<vm::StackFrame> frames = vm::currentStack(engine);
+  if (frames.empty()) return;
+  const std::string line = vm::formatStack({frames.front()});
+  std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
 bool setScriptArgs(Engine& engine, const std::vector<std::string>& args) {
   return runProtected(engine, [&] {
     ArrayRecord* list = newArray(engine, args.size());
@@ -124,6 +135,7 @@ int main(int argc, char** argv) {
   options.flags |= kLineTables;
   bool gnuDiagnostics = false;
   bool explainFailures = false;
+  bool warningLocations = false;
   int i = 1;
   for (; i < argc; ++i) {
     const char* a = argv[i];
@@ -141,6 +153,8 @@ int main(int argc, char** argv) {
       gnuDiagnostics = false;
     } else if (!std::strcmp(a, "--no-undefined-warnings")) {
       options.flags &= ~kWarnUndefinedGlobal;
+    } else if (!std::strcmp(a, "--warning-locations")) {
+      warningLocations = true;
     } else if (!std::strcmp(a, "--strict-strings")) {
       options.flags |= kStrictStrings;
     } else if (!std::strcmp(a, "--warn-semicolons")) {
@@ -178,6 +192,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   engine->setWarningSink(writeLine, nullptr);
+  if (warningLocations) engine->setWarningNote(writeWarningLocation, nullptr);
   if (!setScriptArgs(*engine, scriptArgs)) {
     printToStderr(engine->errorText());
     return 1;

@@ -16,7 +16,7 @@ namespace {
 void trace(Engine& e, ClassRecord&, void*, Value& result, ArgBlock block) {
   std::string line;
   for (const Value& v : binding::Args(block).values()) line += toAnsi(toStringValue(e, v));
-  e.warn(line);
+  e.trace(line);
   result = Value::undefined();
 }
 

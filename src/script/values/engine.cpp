@@ -78,7 +78,8 @@ void Engine::setErrorText(std::string_view text) {
 }
 
 void Engine::warn(std::string_view text) {
-  if (warningSink_) warningSink_(warningData_, text);
+  trace(text);
+  if (warningNote_) warningNote_(warningNoteData_, *this);
 }
 
 PinnedValue* Engine::pinValue(const Value& v) {

@@ -61,8 +61,12 @@ struct VmEntries {
   void (*noteRaise)(Engine& engine) = nullptr;
 };
 
-// Receives each warning as one line of text, without a line end.
+// Receives each warning and trace line as one line of text, without a
+// line end.
 using WarningSink = void (*)(void* data, std::string_view text);
+// Told after each runtime warning (not after trace lines), while the code
+// that warned is still the engine's current position.
+using WarningNote = void (*)(void* data, Engine& engine);
 
 // Call-frame headers on the value stack: four values, the first (highest)
 // a FrameLink; the third holds the frame's with-list (a ValueList or null).
@@ -133,6 +137,14 @@ public:
     warningSink_ = sink;
     warningData_ = data;
   }
+  void setWarningNote(WarningNote note, void* data) {
+    warningNote_ = note;
+    warningNoteData_ = data;
+  }
+  // A line of the script's own trace output.
+  void trace(std::string_view line) {
+    if (warningSink_) warningSink_(warningData_, line);
+  }
   void warn(std::string_view text);
 
   // Pinned values: roots until unpinned. Unpinning a Native closes it.
@@ -175,6 +187,8 @@ private:
   std::string error_;
   WarningSink warningSink_ = nullptr;
   void* warningData_ = nullptr;
+  WarningNote warningNote_ = nullptr;
+  void* warningNoteData_ = nullptr;
   PinnedValue* pinnedHead_ = nullptr;
   PinnedValue* pinnedTail_ = nullptr;
   int guardDepth_ = 0;

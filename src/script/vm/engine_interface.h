@@ -81,6 +81,9 @@ struct StackFrame {
   bool native = false;
 };
 std::vector<StackFrame> errorStack(Engine& engine);
+// The call stack where the engine is now (inside a native call or a
+// warning), in the same form.
+std::vector<StackFrame> currentStack(Engine& engine);
 // The frames as "    at NAME (FILE:LINE)" or "    at NAME (native)" lines;
 // past 2 * keep frames, the first and last `keep` with a count between.
 std::string formatStack(const std::vector<StackFrame>& frames, std::size_t keep = 10);

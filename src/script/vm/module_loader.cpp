@@ -8,6 +8,7 @@
 #include "script/values/factory.h"
 #include "script/values/function_cell.h"
 #include "script/vm/fused_ops.h"
+#include "script/vm/vm_state.h"
 
 namespace plumex::script::vm {
 
@@ -137,6 +138,7 @@ private:
     slotAt[body.size()] = slots;
 
     CodeRecord* record = engine_.heap().make<CodeRecord>();
+    ++vmState(engine_).codeLoads;
     record->name = renumbered(f.name, firstAnonymous_);
     record->maxStack = check.maxStack;
     record->code.reserve(static_cast<std::size_t>(slots) + 1);

@@ -44,34 +44,42 @@ std::string nativeName(Engine& engine, const VmState::Outer& outer) {
   return "?";
 }
 
-} // namespace
-
-void noteRaise(Engine& engine) {
-  VmState& vm = vmState(engine);
-  // Native code passing on the failure of script it called raises again
-  // where the note has its caller: the note stays, deeper frames and all.
-  for (const VmState::RaisedFrame& f : vm.raised)
-    if (f.pc && f.pc == vm.pc && f.fp == vm.fp) return;
-  vm.raised.clear();
-  walk(engine, vm.pc, vm.fp, vm.raised);
+// Every invocation's frames from the current position outwards, with the
+// native code that started each inner one between them.
+void walkAll(Engine& engine, const VmState& vm, std::vector<VmState::RaisedFrame>& out) {
+  walk(engine, vm.pc, vm.fp, out);
   for (auto outer = vm.outers.rbegin(); outer != vm.outers.rend(); ++outer) {
-    vm.raised.push_back({nullptr, nullptr, nativeName(engine, *outer)});
-    walk(engine, outer->pc, outer->fp, vm.raised);
+    out.push_back({nullptr, nullptr, nativeName(engine, *outer)});
+    walk(engine, outer->pc, outer->fp, out);
   }
 }
 
-std::vector<StackFrame> errorStack(Engine& engine) {
-  const VmState& vm = vmState(engine);
-  // The code of every function the heap holds, by where it lies.
-  std::vector<const CodeRecord*> codes;
+// Noted positions as functions, sources and lines.
+// The code of every function the heap holds, by where it lies. Code is
+// made only by loads and freed only by collections: between them the index
+// stays right, so a host asking at every warning does not scan the heap
+// each time.
+const std::vector<const CodeRecord*>& codeIndex(Engine& engine) {
+  VmState& vm = vmState(engine);
+  const std::uint64_t collections = engine.heap().stats().collections;
+  if (vm.codeIndexCollections == collections && vm.codeIndexLoads == vm.codeLoads) return vm.codeIndex;
+  std::vector<const CodeRecord*>& codes = vm.codeIndex;
+  codes.clear();
   engine.heap().forEachCell([&](Cell* cell) {
     if (const auto* code = dynamic_cast<const CodeRecord*>(cell); code && !code->code.empty()) codes.push_back(code);
   });
   std::sort(codes.begin(), codes.end(),
             [](const CodeRecord* a, const CodeRecord* b) { return a->code.data() < b->code.data(); });
+  vm.codeIndexCollections = collections;
+  vm.codeIndexLoads = vm.codeLoads;
+  return codes;
+}
+
+std::vector<StackFrame> resolve(Engine& engine, const std::vector<VmState::RaisedFrame>& noted) {
+  const std::vector<const CodeRecord*>& codes = codeIndex(engine);
 
   std::vector<StackFrame> frames;
-  for (const VmState::RaisedFrame& raised : vm.raised) {
+  for (const VmState::RaisedFrame& raised : noted) {
     StackFrame f;
     if (!raised.pc) {
       f.function = raised.native;
@@ -97,6 +105,27 @@ std::vector<StackFrame> errorStack(Engine& engine) {
     frames.push_back(std::move(f));
   }
   return frames;
+}
+
+} // namespace
+
+void noteRaise(Engine& engine) {
+  VmState& vm = vmState(engine);
+  // Native code passing on the failure of script it called raises again
+  // where the note has its caller: the note stays, deeper frames and all.
+  for (const VmState::RaisedFrame& f : vm.raised)
+    if (f.pc && f.pc == vm.pc && f.fp == vm.fp) return;
+  vm.raised.clear();
+  walkAll(engine, vm, vm.raised);
+}
+
+std::vector<StackFrame> errorStack(Engine& engine) { return resolve(engine, vmState(engine).raised); }
+
+std::vector<StackFrame> currentStack(Engine& engine) {
+  VmState& vm = vmState(engine);
+  std::vector<VmState::RaisedFrame> noted;
+  walkAll(engine, vm, noted);
+  return resolve(engine, noted);
 }
 
 std::string formatStack(const std::vector<StackFrame>& frames, std::size_t keep) {

@@ -54,6 +54,12 @@ struct VmState {
     std::string native;
   };
   std::vector<RaisedFrame> raised;
+  // Every function's code sorted by where it lies, for telling positions
+  // as lines: made again after a collection or a load changed the code.
+  std::vector<const CodeRecord*> codeIndex;
+  std::uint64_t codeIndexCollections = ~std::uint64_t{0};
+  std::uint64_t codeIndexLoads = ~std::uint64_t{0};
+  std::uint64_t codeLoads = 0;
   // The messages of the latest compilation, warnings included.
   std::string compileMessages;
 
