@@ -48,61 +48,44 @@ struct RecordingPlatform final : DllPlatform {
   }
 };
 
-class DllScript : public ::testing::Test {
-protected:
-  DllScript()
+// The platform and the context, made before the engine that uses them.
+struct DllContextHolder {
+  DllContextHolder()
       : platform_(new RecordingPlatform),
-        context_{FailureSink{}, ModuleRegistry(std::unique_ptr<DllPlatform>(platform_))},
-        engine_(script::vm::createEngine(setup(context_, settings_))),
-        e(*engine_),
-        platform(*platform_) {
-    e.setWarningSink([](void* data, std::string_view text) {
-      static_cast<std::vector<std::string>*>(data)->emplace_back(text);
-    }, &lines_);
-    context_.explanations.setWriter([this](std::string_view line) { explanations_.emplace_back(line); });
-  }
-
-  static script::vm::EngineSetup setup(DllContext& context, structs::StructSettings& settings) {
-    script::vm::EngineSetup s;
-    s.registerClasses = [&context, &settings](script::Engine& engine) {
-      script::builtins::registerClassesThroughDate(engine);
-      streams::registerStreamClasses(engine);
-      script::builtins::registerClassesFromMath(engine);
-      registerDllClasses(engine, context);
-      structs::registerStructClasses(engine, settings);
-      binding::registerFunction(engine, "show", [](script::Engine& en, script::ClassRecord&, void*,
-                                                   script::Value& result, script::ArgBlock args) {
-        en.warn(args.count() > 0 ? describe(en, args[0]) : "(nothing)");
-        result = script::Value::undefined();
-      });
-    };
-    return s;
-  }
-
-  // What the script showed or was warned about, joined by " | "; a failed
-  // run ends with its error text.
-  std::string run(std::string_view source) {
-    lines_.clear();
-    if (!script::vm::runText(e, source)) lines_.push_back("error: " + e.errorText());
-    std::string out;
-    for (const std::string& line : lines_) out += (out.empty() ? "" : " | ") + line;
-    return out;
-  }
-
-  // The explanations since the last call.
-  std::vector<std::string> explanations() { return std::exchange(explanations_, {}); }
+        context_{FailureSink{}, ModuleRegistry(std::unique_ptr<DllPlatform>(platform_))} {}
 
   // The platform is the registry's, which outlives nothing here.
   RecordingPlatform* platform_;
   structs::StructSettings settings_;
   DllContext context_;
-  std::unique_ptr<script::Engine> engine_;
+};
+
+class DllScript : public ::testing::Test, protected DllContextHolder {
+protected:
+  DllScript()
+      : session_([this](script::Engine& engine) {
+          script::builtins::registerClassesThroughDate(engine);
+          streams::registerStreamClasses(engine);
+          script::builtins::registerClassesFromMath(engine);
+          registerDllClasses(engine, context_);
+          structs::registerStructClasses(engine, settings_);
+          test::registerShow<test::describeValue>(engine);
+        }),
+        e(session_.engine()),
+        platform(*platform_) {
+    context_.explanations.setWriter([this](std::string_view line) { explanations_.emplace_back(line); });
+  }
+
+  std::string run(std::string_view source) { return session_.run(source); }
+
+  // The explanations since the last call.
+  std::vector<std::string> explanations() { return std::exchange(explanations_, {}); }
+
+  // Before the engine, which may explain a failure as it ends.
+  std::vector<std::string> explanations_;
+  test::ScriptSession session_;
   script::Engine& e;
   RecordingPlatform& platform;
-
-private:
-  std::vector<std::string> lines_;
-  std::vector<std::string> explanations_;
 };
 
 } // namespace plumex::hostlib::dll::testing
