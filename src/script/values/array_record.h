@@ -29,6 +29,13 @@ public:
   const Value* get(std::uint64_t index) const;
   // The value is taken by copy: it may be an element that the store moves.
   void set(Heap& heap, std::uint64_t index, Value v);
+  // A store into the dense part, which changes neither the storage nor the
+  // length (the virtual machine's fast path); false beyond it.
+  bool storeDense(std::uint64_t index, const Value& v) {
+    if (index >= dense_.size()) return false;
+    dense_[static_cast<std::size_t>(index)] = v;
+    return true;
+  }
   // Removes the element at index, if stored.
   void remove(Heap& heap, std::uint64_t index);
   // Removes every element at or beyond start.

@@ -492,6 +492,16 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
         DISPATCH();
       }
       CASE(SETINDEX) {
+        if (sp[2].is(Kind::Array) && sp[1].is(Kind::Integer)) {
+          ArrayRecord& a = *sp[2].asArray();
+          const std::int64_t i = sp[1].integerValue();
+          // An element already inside the array: nothing grows, nothing
+          // is allocated.
+          if (i >= 0 && static_cast<std::uint64_t>(i) < a.length && a.storeDense(static_cast<std::uint64_t>(i), sp[3])) {
+            sp += 3;
+            DISPATCH();
+          }
+        }
         SAVE();
         setIndex(engine, sp[2], sp[1], sp[3]);
         sp += 3;
