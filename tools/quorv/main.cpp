@@ -111,7 +111,7 @@ void printToStderr(std::string_view text) {
 
 // The innermost frame of the code that warned.
 void writeWarningLocation(void*, Engine& engine) {
-  const std::vector<vm::StackFrame> frames = vm::currentStack(engine);
+  const std::vector<vm::StackFrame> frames = vm::currentStack(engine, 1);
   if (frames.empty()) return;
   const std::string line = vm::formatStack({frames.front()});
   std::fwrite(line.data(), 1, line.size(), stdout);

@@ -82,8 +82,8 @@ struct StackFrame {
 };
 std::vector<StackFrame> errorStack(Engine& engine);
 // The call stack where the engine is now (inside a native call or a
-// warning), in the same form.
-std::vector<StackFrame> currentStack(Engine& engine);
+// warning), in the same form: its innermost `most` frames.
+std::vector<StackFrame> currentStack(Engine& engine, std::size_t most = SIZE_MAX);
 // The frames as "    at NAME (FILE:LINE)" or "    at NAME (native)" lines;
 // past 2 * keep frames, the first and last `keep` with a count between.
 std::string formatStack(const std::vector<StackFrame>& frames, std::size_t keep = 10);

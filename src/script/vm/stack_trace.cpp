@@ -54,7 +54,6 @@ void walkAll(Engine& engine, const VmState& vm, std::vector<VmState::RaisedFrame
   }
 }
 
-// Noted positions as functions, sources and lines.
 // The code of every function the heap holds, by where it lies. Code is
 // made only by loads and freed only by collections: between them the index
 // stays right, so a host asking at every warning does not scan the heap
@@ -75,11 +74,14 @@ const std::vector<const CodeRecord*>& codeIndex(Engine& engine) {
   return codes;
 }
 
-std::vector<StackFrame> resolve(Engine& engine, const std::vector<VmState::RaisedFrame>& noted) {
+// The first `most` noted positions as functions, sources and lines.
+std::vector<StackFrame> resolve(Engine& engine, const std::vector<VmState::RaisedFrame>& noted,
+                                std::size_t most = SIZE_MAX) {
   const std::vector<const CodeRecord*>& codes = codeIndex(engine);
 
   std::vector<StackFrame> frames;
   for (const VmState::RaisedFrame& raised : noted) {
+    if (frames.size() == most) break;
     StackFrame f;
     if (!raised.pc) {
       f.function = raised.native;
@@ -121,11 +123,11 @@ void noteRaise(Engine& engine) {
 
 std::vector<StackFrame> errorStack(Engine& engine) { return resolve(engine, vmState(engine).raised); }
 
-std::vector<StackFrame> currentStack(Engine& engine) {
+std::vector<StackFrame> currentStack(Engine& engine, std::size_t most) {
   VmState& vm = vmState(engine);
   std::vector<VmState::RaisedFrame> noted;
   walkAll(engine, vm, noted);
-  return resolve(engine, noted);
+  return resolve(engine, noted, most);
 }
 
 std::string formatStack(const std::vector<StackFrame>& frames, std::size_t keep) {

@@ -34,7 +34,7 @@ protected:
     const script::Value v = e.global(e.internAnsi("v"));
     if (structs::layoutOf(v)) return "struct:" + hex(structs::structMemory(v));
     if (const auto content = streams::stringStreamContent(v)) return "stream:" + hex(*content);
-    return describe(e, v);
+    return describeValue(e, v);
   }
 
   void SetUp() override {

@@ -4,19 +4,26 @@
 // be called: "test.dll" (also "TEST.DLL", the same module) exports the
 // functions of `procedures`; a call runs the test's `onCall`.
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <map>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "hostlib/dll/dll_classes.h"
+#include "hostlib/streams/stream_classes.h"
 #include "hostlib/structs/native_structs.h"
-#include "struct_fixture.h"
+#include "hostlib/structs/struct_classes.h"
+#include "script/builtins/builtins.h"
+#include "script_session.h"
 
 namespace plumex::hostlib::dll::testing {
 
-using structs::testing::describe;
+using test::describeValue;
 
 struct RecordingPlatform final : DllPlatform {
   std::map<std::string, std::uintptr_t> procedures{{"f", 0x1000}, {"g", 0x2000}};
@@ -69,7 +76,7 @@ protected:
           script::builtins::registerClassesFromMath(engine);
           registerDllClasses(engine, context_);
           structs::registerStructClasses(engine, settings_);
-          test::registerShow<test::describeValue>(engine);
+          test::registerShow<describeValue>(engine);
         }),
         e(session_.engine()),
         platform(*platform_) {

@@ -16,7 +16,6 @@
 namespace plumex::hostlib::structs::testing {
 
 using test::describeValue;
-inline std::string describe(script::Engine& e, const script::Value& v) { return describeValue(e, v); }
 using Case = test::ScriptCase;
 
 // The structure classes' settings, made before the engine that reads them.
