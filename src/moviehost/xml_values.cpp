@@ -105,10 +105,9 @@ private:
     out_ += u"<object>";
     bool ok = true;
     for (std::uint32_t i = 0; ok && i < t->count(); ++i) {
-      const script::PropertySlot& slot = t->slot(i);
-      if (slot.atom < 0) continue;  // deleted or unnamed
-      out_ += u"<property id=\"" + escapeXml(engine_.atoms().name(slot.atom)) + u"\">";
-      ok = value(slot.value, depth + 2);
+      if (t->atomAt(i) < 0) continue;  // deleted or unnamed
+      out_ += u"<property id=\"" + escapeXml(engine_.atoms().name(t->atomAt(i))) + u"\">";
+      ok = value(t->valueAt(i), depth + 2);
       out_ += u"</property>";
     }
     out_ += u"</object>";

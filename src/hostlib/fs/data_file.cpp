@@ -87,9 +87,8 @@ private:
     path_.push_back(t);
     bool ok = true;
     for (std::uint32_t i = 0; ok && i < t->count(); ++i) {
-      const script::PropertySlot& slot = t->slot(i);
-      if (slot.atom < 0) continue;  // deleted or unnamed
-      ok = save(section + "." + engine_.atomName(slot.atom), slot.value, depth + 1);
+      if (t->atomAt(i) < 0) continue;  // deleted or unnamed
+      ok = save(section + "." + engine_.atomName(t->atomAt(i)), t->valueAt(i), depth + 1);
     }
     path_.pop_back();
     return ok;

@@ -64,7 +64,7 @@ void constructArray(Engine& e, ClassRecord& cls, ArgBlock block, Value& result) 
     a = newArray(e, n);
     a->renumber(e.heap(), std::span<const Value>(block.values + 1, static_cast<std::size_t>(n)));
   }
-  a->table = newTableOver(e, cls.prototype);
+  a->table = newTableOver(e, cls.prototype, 0);
   result = Value::array(a);
 }
 

@@ -64,7 +64,7 @@ void callString(Engine& e, ClassRecord&, void*, Value& result, ArgBlock block) {
 void constructString(Engine& e, ClassRecord& cls, ArgBlock block, Value& result) {
   const Args args(block);
   const Value s = copyString(e, args.size() == 0 ? std::u16string() : argumentText(e, args, 0));
-  s.asString()->setTable(newTableOver(e, cls.prototype));
+  s.asString()->setTable(newTableOver(e, cls.prototype, 0));
   result = s;
 }
 

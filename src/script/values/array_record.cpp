@@ -94,7 +94,7 @@ void ArrayRecord::removeShift(Heap& heap, std::uint64_t index) {
   if (index >= length) return;
   const std::size_t before = byteSize();
   if (index < dense_.size()) {
-    dense_.erase(dense_.begin() + static_cast<std::ptrdiff_t>(index));
+    dense_.erase(static_cast<std::size_t>(index), static_cast<std::size_t>(index) + 1);
   } else {
     sparse_.erase(index);
   }
@@ -119,11 +119,11 @@ void ArrayRecord::offset(Heap& heap, std::int32_t delta) {
   const std::size_t n = delta > 0 ? static_cast<std::size_t>(delta)
                                   : static_cast<std::size_t>(-static_cast<std::int64_t>(delta));
   if (sparse_.empty() && delta > 0 && denseReach(dense_.size(), dense_.size() + n)) {
-    dense_.insert(dense_.begin(), n, kHole);
+    dense_.insert(0, n, kHole);
   } else if (sparse_.empty() && delta < 0 && n <= dense_.size() &&
              std::all_of(dense_.begin(), dense_.begin() + static_cast<std::ptrdiff_t>(n),
                          [](const Value& v) { return v.is(Kind::Hole); })) {
-    dense_.erase(dense_.begin(), dense_.begin() + static_cast<std::ptrdiff_t>(n));
+    dense_.erase(0, n);
   } else {
     std::vector<std::pair<std::uint64_t, Value>> entries;
     forEach([&](std::uint64_t i, const Value& v) { entries.emplace_back(i + shift, v); });
@@ -161,7 +161,7 @@ std::vector<Value> ArrayRecord::collect() const {
 void ArrayRecord::renumber(Heap& heap, std::span<const Value> values) {
   const std::size_t before = byteSize();
   sparse_.clear();
-  dense_.assign(values.begin(), values.end());
+  dense_.assign(values.data(), values.data() + values.size());
   settle(heap, before);
 }
 

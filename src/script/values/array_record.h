@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "script/values/cell.h"
+#include "script/values/value_buffer.h"
 
 namespace plumex::script {
 
@@ -77,7 +78,7 @@ private:
   void rebuild(std::vector<std::pair<std::uint64_t, Value>> entries);
   void settle(Heap& heap, std::size_t bytesBefore);
 
-  std::vector<Value> dense_;
+  ValueBuffer dense_;
   std::map<std::uint64_t, Value> sparse_;
 };
 

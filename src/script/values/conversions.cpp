@@ -149,8 +149,10 @@ Value toStringValue(Engine& e, const Value& value) {
       return staticText(e, u"undefined");
     case Kind::Boolean:
       return staticText(e, v.booleanValue() ? u"true" : u"false");
-    case Kind::Integer:
-      return copyAscii(e, formatInteger(v.integerValue()));
+    case Kind::Integer: {
+      DecimalUnits room;
+      return copyString(e, decimalText(v.integerValue(), room));
+    }
     case Kind::Float:
       return copyAscii(e, formatFloat(v.floatValue()));
     case Kind::NaN:

@@ -11,10 +11,13 @@
 
 namespace plumex::script {
 
-PropertyTable* newTable(Engine& engine) { return engine.heap().make<PropertyTable>(); }
+PropertyTable* newTable(Engine& engine, std::uint32_t room) {
+  room = std::min(room, PropertyTable::kMaxInlineSlots);
+  return engine.heap().makeSized<PropertyTable>(PropertyTable::cellBytes(room), room);
+}
 
-PropertyTable* newTableOver(Engine& engine, PropertyTable* prototype) {
-  PropertyTable* t = newTable(engine);
+PropertyTable* newTableOver(Engine& engine, PropertyTable* prototype, std::uint32_t room) {
+  PropertyTable* t = newTable(engine, room + 1);
   t->set(engine, kAtomProto, Value::object(prototype));
   return t;
 }

@@ -15,9 +15,13 @@ class FunctionCell;
 class PropertyTable;
 class StringRecord;
 
-PropertyTable* newTable(Engine& engine);
-// A table whose "__proto__" is an Object over `prototype`.
-PropertyTable* newTableOver(Engine& engine, PropertyTable* prototype);
+// Names a table has room for in its own cell unless its maker knows
+// better: most objects hold a few.
+inline constexpr std::uint32_t kTableRoom = 2;
+PropertyTable* newTable(Engine& engine, std::uint32_t room = kTableRoom);
+// A table whose "__proto__" is an Object over `prototype`, with room for
+// that slot and `room` names more.
+PropertyTable* newTableOver(Engine& engine, PropertyTable* prototype, std::uint32_t room = kTableRoom);
 ArrayRecord* newArray(Engine& engine, std::uint64_t length = 0);
 FunctionCell* newFunction(Engine& engine, Cell* code);
 

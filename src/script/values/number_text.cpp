@@ -1,5 +1,6 @@
 #include "script/values/number_text.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -169,6 +170,14 @@ std::string formatInteger(std::int64_t v, int radix) {
   if (radix == 10) res = std::to_chars(buf, buf + sizeof buf, v);
   else res = std::to_chars(buf, buf + sizeof buf, static_cast<std::uint64_t>(v), radix);
   return std::string(buf, res.ptr);
+}
+
+std::u16string_view decimalText(std::int64_t v, DecimalUnits& room) {
+  char buf[sizeof room.units];
+  const std::to_chars_result res = std::to_chars(buf, buf + sizeof buf, v);
+  const auto n = static_cast<std::size_t>(res.ptr - buf);
+  std::copy(buf, res.ptr, room.units);
+  return {room.units, n};
 }
 
 } // namespace plumex::script

@@ -40,4 +40,12 @@ std::string formatFloat(double d);
 // 64-bit two's complement pattern. Radixes outside 2 to 36 count as 10.
 std::string formatInteger(std::int64_t v, int radix = 10);
 
+// Room for the decimal text of any Integer.
+struct DecimalUnits {
+  char16_t units[20];
+};
+// The decimal text of v, as formatInteger gives it, written into room:
+// concatenation and conversion need no intermediate string.
+std::u16string_view decimalText(std::int64_t v, DecimalUnits& room);
+
 } // namespace plumex::script

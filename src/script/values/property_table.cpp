@@ -1,6 +1,11 @@
 #include "script/values/property_table.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
 
 #include "script/values/atoms.h"
 #include "script/values/engine.h"
@@ -25,25 +30,83 @@ bool positionOf(const Value& key, std::uint32_t& pos) {
 
 } // namespace
 
+struct PropertyTable::Extra {
+  std::vector<std::int32_t> index;  // slot numbers, -1 empty; a power of two in size
+  std::uint32_t indexUsed = 0;      // occupied index entries, stale ones included
+  std::uint32_t deleted = 0;
+  // Where the last enumeration step stopped, so that for-in is linear.
+  std::int32_t cursorName = -1;
+  std::int32_t cursorSlot = -1;
+  std::uint32_t instanceRoom = 0;
+};
+
+PropertyTable::PropertyTable(std::uint32_t room)
+    : inlineRoom_(static_cast<std::uint8_t>(room)), capacity_(room),
+      values_(room > 0 ? inlineValues() : nullptr) {}
+
+PropertyTable::~PropertyTable() {
+  if (!slotsInline()) std::free(values_);
+  delete extra_;
+}
+
+PropertyTable::Extra& PropertyTable::extra(Engine& engine) const {
+  if (!extra_) {
+    extra_ = new Extra;
+    engine.heap().charge(sizeof(Extra));
+  }
+  return *extra_;
+}
+
+void PropertyTable::forgetCursor() const {
+  if (extra_) extra_->cursorName = extra_->cursorSlot = -1;
+}
+
+std::uint32_t PropertyTable::instanceRoom() const { return extra_ ? extra_->instanceRoom : 0; }
+
+void PropertyTable::reserve(Engine& engine, std::size_t n) {
+  if (n <= capacity_) return;
+  // Named slots have no limit but memory; a count past 32 bits would not
+  // be one either.
+  if (n > 0x7FFFFFFF) throw std::bad_alloc();
+  const std::size_t grown = std::max<std::size_t>({n, std::size_t{capacity_} * 2, 4});
+  const std::size_t slotBytes = sizeof(Value) + sizeof(Atom);
+  auto* block = static_cast<Value*>(std::malloc(grown * slotBytes));
+  if (!block) throw std::bad_alloc();
+  Atom* newAtoms = reinterpret_cast<Atom*>(block + grown);
+  if (count_ > 0) {
+    std::memcpy(static_cast<void*>(block), values_, count_ * sizeof(Value));
+    std::memcpy(newAtoms, atoms(), count_ * sizeof(Atom));
+  }
+  if (slotsInline()) {
+    engine.heap().charge(grown * slotBytes);
+  } else {
+    std::free(values_);
+    engine.heap().charge((grown - capacity_) * slotBytes);
+  }
+  values_ = block;
+  capacity_ = static_cast<std::uint32_t>(grown);
+}
+
 std::int32_t PropertyTable::findSlot(Atom atom) const {
   if (atom < 0) return -1;
-  if (index_.empty()) {
-    const std::size_t n = slots_.size();
-    for (std::size_t i = 0; i < n; ++i)
-      if (slots_[i].atom == atom) return static_cast<std::int32_t>(i);
+  const Atom* names = atoms();
+  if (!extra_ || extra_->index.empty()) {
+    for (std::uint32_t i = 0; i < count_; ++i)
+      if (names[i] == atom) return static_cast<std::int32_t>(i);
     return -1;
   }
-  const std::uint32_t mask = static_cast<std::uint32_t>(index_.size()) - 1;
+  const std::vector<std::int32_t>& index = extra_->index;
+  const std::uint32_t mask = static_cast<std::uint32_t>(index.size()) - 1;
   for (std::uint32_t h = hashAtom(atom) & mask;; h = (h + 1) & mask) {
-    const std::int32_t s = index_[h];
+    const std::int32_t s = index[h];
     if (s < 0) return -1;
-    if (slots_[static_cast<std::size_t>(s)].atom == atom) return s;
+    if (names[s] == atom) return s;
   }
 }
 
 PropertyTable* PropertyTable::prototype() const {
   if (protoSlot_ < 0) return nullptr;
-  const Value& p = slots_[static_cast<std::size_t>(protoSlot_)].value;
+  const Value& p = values_[protoSlot_];
   return p.is(Kind::Object) ? p.asObject() : nullptr;
 }
 
@@ -56,7 +119,7 @@ bool PropertyTable::chainContains(const PropertyTable* target) const {
 const Value* PropertyTable::lookup(Atom atom) const {
   for (const PropertyTable* t = this; t; t = t->prototype()) {
     const std::int32_t s = t->findSlot(atom);
-    if (s >= 0) return &t->slots_[static_cast<std::size_t>(s)].value;
+    if (s >= 0) return &t->values_[s];
   }
   return nullptr;
 }
@@ -81,7 +144,7 @@ bool PropertyTable::acceptsPrototype(Engine& engine, const Value& v) const {
 
 void PropertyTable::storeInSlot(Engine& engine, std::uint32_t s, const Value& v) {
   if (static_cast<std::int32_t>(s) == protoSlot_ && !acceptsPrototype(engine, v)) return;
-  slots_[s].value = v;
+  values_[s] = v;
 }
 
 void PropertyTable::set(Engine& engine, Atom atom, Value v) {
@@ -92,86 +155,97 @@ void PropertyTable::set(Engine& engine, Atom atom, Value v) {
   }
   if (atom == kAtomProto && !acceptsPrototype(engine, v)) return;
   const std::uint32_t s = takeSlot(engine, atom);
-  slots_[s].value = v;
+  values_[s] = v;
   if (atom == kAtomProto) protoSlot_ = static_cast<std::int32_t>(s);
 }
 
 std::uint32_t PropertyTable::takeSlot(Engine& engine, Atom atom) {
   forgetCursor();
   std::uint32_t s;
-  if (deleted_ > 0) {
+  if (extra_ && extra_->deleted > 0) {
     // The last deleted slot in slot order takes the new name.
-    s = count();
-    while (slots_[--s].atom != kDeletedSlot) {}
-    slots_[s].atom = atom;
-    --deleted_;
+    s = count_;
+    while (atoms()[--s] != kDeletedSlot) {}
+    atoms()[s] = atom;
+    --extra_->deleted;
   } else {
-    const std::size_t before = byteSize();
-    // Most objects hold a few names: skip the first doublings.
-    if (slots_.empty()) slots_.reserve(4);
-    slots_.push_back(PropertySlot{atom, Value::undefined()});
-    engine.heap().charge(byteSize() - before);
-    s = count() - 1;
+    reserve(engine, std::size_t{count_} + 1);
+    s = count_++;
+    atoms()[s] = atom;
+    values_[s] = Value::undefined();
+    // A table that outgrew its cell tells its prototype how many names it
+    // came to, so that the next tables made over it get room enough.
+    if (count_ > inlineRoom_ && count_ <= kMaxInlineSlots)
+      if (PropertyTable* p = prototype()) {
+        Extra& x = p->extra(engine);
+        x.instanceRoom = std::max(x.instanceRoom, count_);
+      }
   }
-  indexSlot(s);
+  indexSlot(engine, s);
   return s;
 }
 
-void PropertyTable::indexSlot(std::uint32_t s) {
-  if (index_.empty()) {
-    if (slots_.size() > kLinearLimit) rebuildIndex();
-    return;
-  }
-  if ((indexUsed_ + 1) * 2 > index_.size()) {
+void PropertyTable::indexSlot(Engine& engine, std::uint32_t s) {
+  if ((!extra_ || extra_->index.empty()) && count_ <= kLinearLimit) return;
+  Extra& x = extra(engine);
+  if (x.index.empty() || (x.indexUsed + 1) * 2 > x.index.size()) {
+    const std::size_t before = x.index.capacity();
     rebuildIndex();
+    if (x.index.capacity() > before) engine.heap().charge((x.index.capacity() - before) * sizeof(std::int32_t));
     return;
   }
-  const std::uint32_t mask = static_cast<std::uint32_t>(index_.size()) - 1;
-  std::uint32_t h = hashAtom(slots_[s].atom) & mask;
-  while (index_[h] >= 0) h = (h + 1) & mask;
-  index_[h] = static_cast<std::int32_t>(s);
-  ++indexUsed_;
+  const std::uint32_t mask = static_cast<std::uint32_t>(x.index.size()) - 1;
+  std::uint32_t h = hashAtom(atoms()[s]) & mask;
+  while (x.index[h] >= 0) h = (h + 1) & mask;
+  x.index[h] = static_cast<std::int32_t>(s);
+  ++x.indexUsed;
 }
 
 void PropertyTable::rebuildIndex() {
+  const Atom* names = atoms();
   std::size_t named = 0;
-  for (const PropertySlot& slot : slots_) named += slot.atom >= 0;
+  for (std::uint32_t s = 0; s < count_; ++s) named += names[s] >= 0;
   const std::size_t size = std::bit_ceil(std::max<std::size_t>(16, named * 4));
-  index_.assign(size, -1);
+  std::vector<std::int32_t>& index = extra_->index;
+  index.assign(size, -1);
   const std::uint32_t mask = static_cast<std::uint32_t>(size) - 1;
-  for (std::size_t s = 0; s < slots_.size(); ++s) {
-    if (slots_[s].atom < 0) continue;
-    std::uint32_t h = hashAtom(slots_[s].atom) & mask;
-    while (index_[h] >= 0) h = (h + 1) & mask;
-    index_[h] = static_cast<std::int32_t>(s);
+  for (std::uint32_t s = 0; s < count_; ++s) {
+    if (names[s] < 0) continue;
+    std::uint32_t h = hashAtom(names[s]) & mask;
+    while (index[h] >= 0) h = (h + 1) & mask;
+    index[h] = static_cast<std::int32_t>(s);
   }
-  indexUsed_ = static_cast<std::uint32_t>(named);
+  extra_->indexUsed = static_cast<std::uint32_t>(named);
 }
 
-void PropertyTable::remove(Atom atom) {
-  const std::int32_t s = findSlot(atom);
-  if (s < 0) return;
+void PropertyTable::clearSlot(Engine& engine, std::uint32_t s) {
   forgetCursor();
   // The slot stays where it is; its index entry goes stale and no longer
   // matches any name.
-  slots_[static_cast<std::size_t>(s)] = PropertySlot{kDeletedSlot, Value::undefined()};
-  ++deleted_;
-  if (s == protoSlot_) protoSlot_ = -1;
+  atoms()[s] = kDeletedSlot;
+  values_[s] = Value::undefined();
+  ++extra(engine).deleted;
+  if (static_cast<std::int32_t>(s) == protoSlot_) protoSlot_ = -1;
+}
+
+void PropertyTable::remove(Engine& engine, Atom atom) {
+  const std::int32_t s = findSlot(atom);
+  if (s >= 0) clearSlot(engine, static_cast<std::uint32_t>(s));
 }
 
 bool PropertyTable::getAt(Engine& engine, const Value& key, Value& out) const {
   out = Value::undefined();
   std::uint32_t pos;
   if (positionOf(key, pos)) {
-    if (pos >= count() || slots_[pos].atom == kDeletedSlot) return false;
-    out = slots_[pos].value;
+    if (pos >= count_ || atoms()[pos] == kDeletedSlot) return false;
+    out = values_[pos];
     return true;
   }
   if (key.is(Kind::String)) {
     const auto atom = engine.atoms().find(key.asString()->view());
     const std::int32_t s = atom ? findSlot(*atom) : -1;
     if (s < 0) return false;
-    out = slots_[static_cast<std::size_t>(s)].value;
+    out = values_[s];
     return true;
   }
   return false;
@@ -180,11 +254,14 @@ bool PropertyTable::getAt(Engine& engine, const Value& key, Value& out) const {
 void PropertyTable::setAt(Engine& engine, const Value& key, Value v) {
   std::uint32_t pos;
   if (positionOf(key, pos)) {
-    if (pos >= count()) {
+    if (pos >= count_) {
       if (pos >= kMaxSlots) raiseError(engine, "Out of memory");
-      const std::size_t before = byteSize();
-      slots_.resize(std::size_t{pos} + 1, PropertySlot{kUnnamedSlot, Value::undefined()});
-      engine.heap().charge(byteSize() - before);
+      reserve(engine, std::size_t{pos} + 1);
+      for (std::uint32_t s = count_; s <= pos; ++s) {
+        atoms()[s] = kUnnamedSlot;
+        values_[s] = Value::undefined();
+      }
+      count_ = pos + 1;
     }
     storeInSlot(engine, pos, v);
     return;
@@ -195,36 +272,34 @@ void PropertyTable::setAt(Engine& engine, const Value& key, Value v) {
 void PropertyTable::removeAt(Engine& engine, const Value& key) {
   std::uint32_t pos;
   if (positionOf(key, pos)) {
-    if (pos >= count() || slots_[pos].atom == kDeletedSlot) return;
-    forgetCursor();
-    if (static_cast<std::int32_t>(pos) == protoSlot_) protoSlot_ = -1;
-    slots_[pos] = PropertySlot{kDeletedSlot, Value::undefined()};
-    ++deleted_;
+    if (pos < count_ && atoms()[pos] != kDeletedSlot) clearSlot(engine, pos);
     return;
   }
   if (key.is(Kind::String))
-    if (const auto atom = engine.atoms().find(key.asString()->view())) remove(*atom);
+    if (const auto atom = engine.atoms().find(key.asString()->view())) remove(engine, *atom);
 }
 
 bool PropertyTable::nameAt(Engine& engine, std::uint32_t n, Value& out) const {
   out = Value::undefined();
+  const Atom* names = atoms();
   std::int64_t name = -1;
-  std::size_t s = 0;
-  if (cursorName_ >= 0 && static_cast<std::int64_t>(cursorName_) <= static_cast<std::int64_t>(n)) {
-    name = cursorName_;
-    s = static_cast<std::size_t>(cursorSlot_);
+  std::uint32_t s = 0;
+  if (extra_ && extra_->cursorName >= 0 && static_cast<std::int64_t>(extra_->cursorName) <= static_cast<std::int64_t>(n)) {
+    name = extra_->cursorName;
+    s = static_cast<std::uint32_t>(extra_->cursorSlot);
     if (name == n) {
-      out = copyString(engine, engine.atoms().name(slots_[s].atom));
+      out = copyString(engine, engine.atoms().name(names[s]));
       return true;
     }
     ++s;
   }
-  for (; s < slots_.size(); ++s) {
-    if (slots_[s].atom < 0) continue;
+  for (; s < count_; ++s) {
+    if (names[s] < 0) continue;
     if (++name == n) {
-      cursorName_ = static_cast<std::int32_t>(name);
-      cursorSlot_ = static_cast<std::int32_t>(s);
-      out = copyString(engine, engine.atoms().name(slots_[s].atom));
+      Extra& x = extra(engine);
+      x.cursorName = static_cast<std::int32_t>(name);
+      x.cursorSlot = static_cast<std::int32_t>(s);
+      out = copyString(engine, engine.atoms().name(names[s]));
       return true;
     }
   }
@@ -232,12 +307,14 @@ bool PropertyTable::nameAt(Engine& engine, std::uint32_t n, Value& out) const {
 }
 
 void PropertyTable::trace(Tracer& t) {
-  for (const PropertySlot& slot : slots_) t.mark(slot.value);
+  for (std::uint32_t s = 0; s < count_; ++s) t.mark(values_[s]);
 }
 
 std::size_t PropertyTable::byteSize() const {
-  return sizeof(*this) + slots_.capacity() * sizeof(PropertySlot) +
-         index_.capacity() * sizeof(std::int32_t);
+  std::size_t bytes = cellBytes(inlineRoom_);
+  if (!slotsInline()) bytes += std::size_t{capacity_} * (sizeof(Value) + sizeof(Atom));
+  if (extra_) bytes += sizeof(Extra) + extra_->index.capacity() * sizeof(std::int32_t);
+  return bytes;
 }
 
 } // namespace plumex::script

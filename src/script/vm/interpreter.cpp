@@ -414,7 +414,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
         if (auto* list = static_cast<ValueList*>(fp[kWithSlot].u.p)) {
           for (const Value& o : list->values) {
             if (o.is(Kind::Object) && o.asObject()->findSlot(name) >= 0) {
-              o.asObject()->remove(name);
+              o.asObject()->remove(engine, name);
               break;
             }
           }
@@ -430,15 +430,15 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
         if (o.is(Kind::Object)) {
           const PropertyTable* t = o.asObject();
           VmState::PropertyHint& hint = vm.hints[(reinterpret_cast<std::uintptr_t>(pc) >> 2) % VmState::kHints];
-          if (hint.pc == pc && hint.slot < t->count() && t->slot(hint.slot).atom == name) {
-            sp[1] = t->slot(hint.slot).value;
+          if (hint.pc == pc && hint.slot < t->count() && t->atomAt(hint.slot) == name) {
+            sp[1] = t->valueAt(hint.slot);
             ++pc;
             DISPATCH();
           }
           const std::int32_t s = t->findSlot(name);
           if (s >= 0) {
             hint = {pc, static_cast<std::uint32_t>(s)};
-            sp[1] = t->slot(static_cast<std::uint32_t>(s)).value;
+            sp[1] = t->valueAt(static_cast<std::uint32_t>(s));
             ++pc;
             DISPATCH();
           }
@@ -455,7 +455,7 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
           PropertyTable* t = o.asObject();
           VmState::PropertyHint& hint = vm.hints[(reinterpret_cast<std::uintptr_t>(pc) >> 2) % VmState::kHints];
           std::int32_t s = -1;
-          if (hint.pc == pc && hint.slot < t->count() && t->slot(hint.slot).atom == name)
+          if (hint.pc == pc && hint.slot < t->count() && t->atomAt(hint.slot) == name)
             s = static_cast<std::int32_t>(hint.slot);
           else if ((s = t->findSlot(name)) >= 0)
             hint = {pc, static_cast<std::uint32_t>(s)};
@@ -860,9 +860,9 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
         if (receiver.is(Kind::Object)) {
           const PropertyTable* t = receiver.asObject();
           VmState::PropertyHint& hint = vm.hints[(reinterpret_cast<std::uintptr_t>(pc - 1) >> 2) % VmState::kHints];
-          if (hint.pc == pc - 1 && hint.slot < t->count() && t->slot(hint.slot).atom == name &&
-              t->slot(hint.slot).value.is(Kind::Function)) {
-            const Value method = t->slot(hint.slot).value;
+          if (hint.pc == pc - 1 && hint.slot < t->count() && t->atomAt(hint.slot) == name &&
+              t->valueAt(hint.slot).is(Kind::Function)) {
+            const Value method = t->valueAt(hint.slot);
             ENTER(method);
             DISPATCH();
           }
@@ -966,7 +966,9 @@ void execute(Engine& engine, CodeRecord& entryCode, Value* thisSlot) {
             f.setTable(objectClass && objectClass->prototype ? newTableOver(engine, objectClass->prototype)
                                                              : newTable(engine));
           }
-          sp[1] = Value::object(newTableOver(engine, f.table()));
+          // Instances get the room earlier instances of this function grew to.
+          const std::uint32_t room = f.table()->instanceRoom();
+          sp[1] = Value::object(newTableOver(engine, f.table(), room > 0 ? room - 1 : kTableRoom));
           ENTER(c);
           DISPATCH();
         }

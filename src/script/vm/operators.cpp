@@ -8,6 +8,7 @@
 #include "script/values/engine.h"
 #include "script/values/factory.h"
 #include "script/values/native_cell.h"
+#include "script/values/number_text.h"
 #include "script/values/string_record.h"
 
 namespace plumex::script::vm {
@@ -56,6 +57,16 @@ bool truthy(const Value& v) {
 }
 
 Value add(Engine& engine, const Value& a, const Value& b) {
+  // Text and an Integer, the way strings are mostly built: the digits go
+  // straight into the result.
+  if (a.is(Kind::String) && b.is(Kind::Integer)) {
+    DecimalUnits room;
+    return concatStrings(engine, *a.asString(), decimalText(b.integerValue(), room));
+  }
+  if (a.is(Kind::Integer) && b.is(Kind::String)) {
+    DecimalUnits room;
+    return concatStrings(engine, decimalText(a.integerValue(), room), b.asString()->view());
+  }
   if (a.is(Kind::String) || b.is(Kind::String)) {
     // Both texts are taken before the new string is made: converting one
     // side may run script.

@@ -254,14 +254,14 @@ void setIndex(Engine& engine, const Value& object, const Value& key, const Value
   }
 }
 
-void deleteProperty(Engine&, const Value& object, Atom name) {
-  if (object.is(Kind::Object)) object.asObject()->remove(name);
+void deleteProperty(Engine& engine, const Value& object, Atom name) {
+  if (object.is(Kind::Object)) object.asObject()->remove(engine, name);
 }
 
 void deleteIndex(Engine& engine, const Value& object, const Value& key) {
   if (object.is(Kind::Object)) {
     if (key.is(Kind::Name))
-      object.asObject()->remove(key.atom());
+      object.asObject()->remove(engine, key.atom());
     else
       object.asObject()->removeAt(engine, key);
   } else if (object.is(Kind::Array) && key.is(Kind::Integer) && key.integerValue() >= 0) {

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "engine_fixture.h"
+#include "script/values/array_record.h"
 
 namespace plumex::script {
 namespace {
@@ -82,8 +83,8 @@ TEST_F(Tables, TextKeysSeeOwnPropertiesOnly) {
 TEST_F(Tables, DeletedSlotsKeepTheirPlaceAndTheLastIsReused) {
   PropertyTable* t = newTable(e);
   for (auto n : {u"a", u"b", u"c", u"d"}) t->set(e, atom(n), Value::integer(1));
-  t->remove(atom(u"b"));
-  t->remove(atom(u"c"));
+  t->remove(e, atom(u"b"));
+  t->remove(e, atom(u"c"));
   EXPECT_EQ(t->count(), 4u);
   EXPECT_EQ(names(t), (std::vector<std::u16string>{u"a", u"d"}));
   Value v;
@@ -147,7 +148,7 @@ TEST_F(Tables, StoresMayTakeAValueOfTheSameTable) {
   t->set(e, atom(u"p0"), Value::integer(5));
   for (int i = 1; i < 40; ++i)
     t->set(e, atom(u"p" + std::u16string(1, static_cast<char16_t>(u'0' + i))), *t->lookup(atom(u"p0")));
-  t->setAt(e, Value::integer(100), t->slot(0).value);
+  t->setAt(e, Value::integer(100), t->valueAt(0));
   EXPECT_EQ(read(t, u"pW"), 5);
   Value v;
   ASSERT_TRUE(t->getAt(e, Value::integer(100), v));
@@ -181,6 +182,63 @@ TEST_F(Tables, PrototypeCyclesAreRefused) {
   EXPECT_TRUE(takeWarnings().empty());
 }
 
+TEST_F(Tables, TablesMadeWithRoomBehaveAsAnyOther) {
+  // Slots start in the table's own cell and move out when they outgrow
+  // it; a table made over a prototype whose instances grew gets more room.
+  // Nothing of this may show: same lookups, order, deletions and positions.
+  PropertyTable* proto = newTable(e, 0);
+  proto->set(e, atom(u"shared"), Value::integer(-1));
+  for (int round = 0; round < 3; ++round) {
+    PropertyTable* t = newTableOver(e, proto, round == 0 ? kTableRoom : proto->instanceRoom() - 1);
+    for (int i = 0; i < 6; ++i)
+      t->set(e, atom(u"f" + std::u16string(1, static_cast<char16_t>(u'0' + i))), Value::integer(i));
+    t->remove(e, atom(u"f2"));
+    t->set(e, atom(u"late"), Value::integer(9));  // takes f2's slot
+    t->setAt(e, Value::integer(9), Value::integer(99));
+    EXPECT_EQ(names(t), (std::vector<std::u16string>{u"__proto__", u"f0", u"f1", u"late", u"f3", u"f4", u"f5"}))
+        << "round " << round;
+    EXPECT_EQ(read(t, u"f5"), 5);
+    EXPECT_EQ(read(t, u"late"), 9);
+    EXPECT_EQ(read(t, u"shared"), -1);
+    EXPECT_EQ(t->count(), 10u);
+    Value v;
+    ASSERT_TRUE(t->getAt(e, Value::integer(9), v));
+    EXPECT_EQ(v.integerValue(), 99);
+    EXPECT_EQ(t->prototype(), proto);
+  }
+  // The first table outgrew its cell at seven slots (the prototype's and
+  // six names); the later ones were made with that room.
+  EXPECT_EQ(proto->instanceRoom(), 7u);
+}
+
+TEST_F(Tables, TheHeapIsChargedWhatTablesHold) {
+  // The pacing counts bytes as they are allocated and recounts them from
+  // the live cells at each collection: the two must agree, whatever state
+  // the tables are in (room unused, slots moved out, the hashed index,
+  // deleted slots, an enumeration cursor, positional slots).
+  std::vector<Atom> pool;
+  for (int i = 0; i < 40; ++i) pool.push_back(atom(u"q" + std::u16string(1, static_cast<char16_t>(u'A' + i))));
+  ArrayRecord* keep = newArray(e);
+  e.global(atom(u"keep")) = Value::array(keep);
+  e.collectGarbage();
+  const std::size_t before = e.heap().stats().liveBytes;
+  PropertyTable* proto = newTable(e);
+  keep->set(e.heap(), 0, Value::object(proto));
+  for (std::uint32_t n = 0; n < 40; n += 3) {
+    PropertyTable* t = newTableOver(e, proto, n % 4);
+    for (std::uint32_t k = 0; k < n; ++k) t->set(e, pool[k], Value::null());
+    if (n > 4) t->remove(e, pool[1]);
+    if (n > 10) t->setAt(e, Value::integer(n + 5), Value::null());
+    keep->set(e.heap(), n + 1, Value::object(t));
+    Value name;
+    if (n > 20 && t->nameAt(e, 2, name)) keep->set(e.heap(), 100 + n, name);
+  }
+  const std::size_t charged = e.heap().stats().liveBytes;
+  e.collectGarbage();
+  EXPECT_EQ(e.heap().stats().liveBytes, charged);
+  EXPECT_GT(charged, before);
+}
+
 TEST_F(Tables, LargeTablesAgreeWithAModel) {
   // Enough names for the hashed index, with deletions and reuse mixed in.
   PropertyTable* t = newTable(e);
@@ -194,7 +252,7 @@ TEST_F(Tables, LargeTablesAgreeWithAModel) {
   for (int step = 0; step < 5000; ++step) {
     const Atom a = pool[rng() % pool.size()];
     if (rng() % 3 == 0) {
-      t->remove(a);
+      t->remove(e, a);
       model.erase(a);
       for (Atom& o : order)
         if (o == a) o = kDeletedSlot;
