@@ -50,7 +50,8 @@ public:
 private:
   friend class Heap;
   friend class Tracer;
-  Cell* next_ = nullptr;
+  // The header is the virtual table and these flags; a record's own
+  // fields start right after them, so small records stay small.
   bool marked_ = false;
   // Whether finalizeOrder() is not None, read once when the cell is made.
   bool finalizable_ = false;

@@ -91,6 +91,39 @@ bool callKindMember(Engine& e, const Value& v, Atom atom, Value& out) {
   raiseError(e, "Can't convert to primitive type");
 }
 
+// Arrays of strings, the usual pieces to join, need no conversion, so
+// nothing can change them meanwhile: their text is measured, then written
+// once into the result. Null when an element is anything else.
+StringRecord* joinStrings(Engine& engine, const ArrayRecord& array, std::u16string_view sep) {
+  if (array.length == 0) return nullptr;
+  const std::uint64_t separators = array.length - 1;
+  if (!sep.empty() && separators > StringRecord::kMaxLength / sep.size()) return nullptr;
+  std::uint64_t total = separators * sep.size();
+  bool strings = true;
+  array.forEach([&](std::uint64_t index, const Value& v) {
+    if (index >= array.length) return;
+    if (!v.is(Kind::String)) strings = false;
+    else total += v.asString()->length();
+  });
+  if (!strings || total > StringRecord::kMaxLength) return nullptr;
+  StringRecord* result = allocateString(engine, static_cast<std::size_t>(total));
+  char16_t* out = result->chars();
+  // Index i is preceded by i separators, holes or not.
+  std::uint64_t written = 0;
+  const auto separateUpTo = [&](std::uint64_t n) {
+    if (!sep.empty())
+      for (; written < n; ++written) out = std::copy(sep.begin(), sep.end(), out);
+  };
+  array.forEach([&](std::uint64_t index, const Value& v) {
+    if (index >= array.length) return;
+    separateUpTo(index);
+    const std::u16string_view text = v.asString()->view();
+    out = std::copy(text.begin(), text.end(), out);
+  });
+  separateUpTo(separators);
+  return result;
+}
+
 } // namespace
 
 std::u16string_view stringText(const Value& v) {
@@ -111,6 +144,7 @@ Value joinArray(Engine& engine, ArrayRecord& array, std::u16string_view separato
     ~Leave() { busy.pop_back(); }
   } leave{busy};
 
+  if (StringRecord* joined = joinStrings(engine, array, separator)) return Value::string(joined);
   StackSlot keep(engine, Value::array(&array));
   std::u16string text;
   const auto appendSeparators = [&](std::uint64_t n) {

@@ -134,7 +134,7 @@ void Heap::destroy(Cell* cell) {
   freeCell(cell, sizeClass);
 }
 
-void Heap::sweepChunks(std::uint8_t sizeClass, Cell*& dead, std::size_t& live, std::size_t& cells) {
+void Heap::sweepChunks(std::uint8_t sizeClass, std::size_t& live, std::size_t& cells) {
   Pool& pool = pools_[sizeClass];
   auto kept = pool.chunks.begin();
   for (Chunk* c : pool.chunks) {
@@ -149,8 +149,7 @@ void Heap::sweepChunks(std::uint8_t sizeClass, Cell*& dead, std::size_t& live, s
           ++cells;
           inUse = true;
         } else if (cell->finalizable_) {
-          cell->next_ = dead;
-          dead = cell;
+          dead_.push_back(cell);
           inUse = true;
         } else {
           // Nothing can look at a dead cell without a finaliser any more:
@@ -184,34 +183,31 @@ void Heap::trimSpareChunks() {
 }
 
 void Heap::sweep() {
-  Cell* dead = nullptr;
   std::size_t live = 0;
   std::size_t cells = 0;
-  for (std::uint8_t sizeClass = 1; sizeClass < kClasses; ++sizeClass) sweepChunks(sizeClass, dead, live, cells);
+  dead_.clear();
+  for (std::uint8_t sizeClass = 1; sizeClass < kClasses; ++sizeClass) sweepChunks(sizeClass, live, cells);
   trimSpareChunks();
-  Cell** link = &large_;
-  while (Cell* c = *link) {
+  auto kept = large_.begin();
+  for (Cell* c : large_) {
     if (c->marked_) {
       c->marked_ = false;
       live += c->byteSize();
       ++cells;
-      link = &c->next_;
+      *kept++ = c;
+    } else if (c->finalizable_) {
+      dead_.push_back(c);
     } else {
-      *link = c->next_;
-      if (c->finalizable_) {
-        c->next_ = dead;
-        dead = c;
-      } else {
-        destroy(c);
-      }
+      destroy(c);
     }
   }
+  large_.erase(kept, large_.end());
   stats_.liveBytes = live;
   stats_.cells = cells;
   stats_.allocatedSince = 0;
   stats_.threshold = std::max(kMinThreshold, live);
   ++stats_.collections;
-  finalizeAndFree(dead);
+  finalizeAndFreeDead();
 }
 
 void Heap::clearMarks() {
@@ -220,7 +216,7 @@ void Heap::clearMarks() {
       for (std::size_t w = 0; w < c->words; ++w)
         for (std::uint64_t bits = c->slotBits(w); bits != 0; bits &= bits - 1)
           reinterpret_cast<Cell*>(c->slot(w * 64 + static_cast<std::size_t>(std::countr_zero(bits))))->marked_ = false;
-  for (Cell* c = large_; c; c = c->next_) c->marked_ = false;
+  for (Cell* c : large_) c->marked_ = false;
 }
 
 void Heap::forEachCell(const std::function<void(Cell*)>& visit) {
@@ -229,26 +225,22 @@ void Heap::forEachCell(const std::function<void(Cell*)>& visit) {
       for (std::size_t w = 0; w < c->words; ++w)
         for (std::uint64_t bits = c->slotBits(w); bits != 0; bits &= bits - 1)
           visit(reinterpret_cast<Cell*>(c->slot(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)))));
-  for (Cell* c = large_; c; c = c->next_) visit(c);
+  for (Cell* c : large_) visit(c);
 }
 
-Cell* Heap::takeAll() {
-  Cell* all = large_;
-  large_ = nullptr;
+void Heap::takeAll() {
+  dead_.clear();
+  dead_.swap(large_);
   for (Pool& pool : pools_)
     for (Chunk* c : pool.chunks)
       for (std::size_t w = 0; w < c->words; ++w)
-        for (std::uint64_t bits = c->slotBits(w); bits != 0; bits &= bits - 1) {
-          Cell* cell = reinterpret_cast<Cell*>(c->slot(w * 64 + static_cast<std::size_t>(std::countr_zero(bits))));
-          cell->next_ = all;
-          all = cell;
-        }
-  return all;
+        for (std::uint64_t bits = c->slotBits(w); bits != 0; bits &= bits - 1)
+          dead_.push_back(reinterpret_cast<Cell*>(c->slot(w * 64 + static_cast<std::size_t>(std::countr_zero(bits)))));
 }
 
 void Heap::releaseAll() {
   // A finaliser may allocate; those cells die in the next round.
-  while (Cell* all = takeAll()) finalizeAndFree(all);
+  for (takeAll(); !dead_.empty(); takeAll()) finalizeAndFreeDead();
   for (Pool& pool : pools_) {
     for (Chunk* c : pool.chunks) Chunk::release(c);
     pool = Pool{};
@@ -261,18 +253,20 @@ void Heap::releaseAll() {
   stats_.chunkBytes = 0;
 }
 
-void Heap::finalizeAndFree(Cell* dead) {
+void Heap::finalizeAndFreeDead() {
+  // A finaliser may make cells (never collect): take the list first, so
+  // that what they make is not freed with it.
+  std::vector<Cell*> dead;
+  dead.swap(dead_);
   const bool outer = !finalizing_;
   finalizing_ = true;
   for (FinalizeOrder order : {FinalizeOrder::Instance, FinalizeOrder::Class})
-    for (Cell* c = dead; c; c = c->next_)
+    for (Cell* c : dead)
       if (c->finalizeOrder() == order) c->finalize(*this);
   if (outer) finalizing_ = false;
-  while (dead) {
-    Cell* next = dead->next_;
-    destroy(dead);
-    dead = next;
-  }
+  for (Cell* c : dead) destroy(c);
+  dead.clear();
+  if (dead_.empty()) dead_.swap(dead);  // keep the capacity for the next sweep
 }
 
 } // namespace plumex::script

@@ -40,6 +40,7 @@ public:
   template <class T, class... Args>
   T* makeSized(std::size_t bytes, Args&&... args) {
     const std::uint8_t sizeClass = sizeClassOf(bytes);
+    if (sizeClass == 0) large_.reserve(large_.size() + 1);
     void* memory = allocateCell(sizeClass, bytes);
     T* cell;
     try {
@@ -50,10 +51,7 @@ public:
     }
     cell->sizeClass_ = sizeClass;
     cell->finalizable_ = cell->finalizeOrder() != FinalizeOrder::None;
-    if (sizeClass == 0) {
-      cell->next_ = large_;
-      large_ = cell;
-    }
+    if (sizeClass == 0) large_.push_back(cell);
     ++stats_.cells;
     charge(bytes);
     return cell;
@@ -115,10 +113,11 @@ private:
   void* allocateFromNewChunk(std::uint8_t sizeClass);
   void freeCell(void* memory, std::uint8_t sizeClass);
   void destroy(Cell* cell);
-  void finalizeAndFree(Cell* dead);
-  // Every cell in use, linked through next_ (large cells leave their list).
-  Cell* takeAll();
-  void sweepChunks(std::uint8_t sizeClass, Cell*& dead, std::size_t& live, std::size_t& cells);
+  // Finalises the cells of dead_, then frees them.
+  void finalizeAndFreeDead();
+  // Moves every cell in use to dead_ (large cells leave their list).
+  void takeAll();
+  void sweepChunks(std::uint8_t sizeClass, std::size_t& live, std::size_t& cells);
   void trimSpareChunks();
 
   // Per size class: its chunks, and where the search for a free slot
@@ -132,7 +131,10 @@ private:
   std::vector<Chunk*> spare_;
   std::size_t chunksInUse_ = 0;
 
-  Cell* large_ = nullptr;
+  std::vector<Cell*> large_;
+  // Cells found dead with finalisers to run; kept between sweeps so that
+  // a sweep seldom allocates.
+  std::vector<Cell*> dead_;
   std::size_t finalisable_ = 0;
   bool finalizing_ = false;
   HeapStats stats_{0, 0, kMinThreshold, 0, 0, 0};

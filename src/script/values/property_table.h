@@ -26,7 +26,7 @@ inline constexpr Atom kUnnamedSlot = -2;
 // a separate slot array. What tables need rarely (the hashed index,
 // deleted slots, the enumeration cursor, what instances made over this
 // table grew to) sits in a block made on first need.
-class PropertyTable final : public Cell {
+class alignas(Value) PropertyTable final : public Cell {
 public:
   // Positional stores never grow a table beyond this many slots.
   static constexpr std::uint32_t kMaxSlots = 1u << 24;
