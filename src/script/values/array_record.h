@@ -19,6 +19,8 @@ class Heap;
 
 class ArrayRecord final : public Cell {
 public:
+  explicit ArrayRecord(Heap& heap) : dense_(heap) {}
+
   // Callers (the operators and the Array methods) keep `length`; only
   // removeShift and offset change it here.
   std::uint64_t length = 0;

@@ -23,7 +23,7 @@ PropertyTable* newTableOver(Engine& engine, PropertyTable* prototype, std::uint3
 }
 
 ArrayRecord* newArray(Engine& engine, std::uint64_t length) {
-  ArrayRecord* a = engine.heap().make<ArrayRecord>();
+  ArrayRecord* a = engine.heap().make<ArrayRecord>(engine.heap());
   a->length = length;
   return a;
 }

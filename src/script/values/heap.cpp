@@ -182,6 +182,61 @@ void Heap::trimSpareChunks() {
   }
 }
 
+void* Heap::takeBlock(std::size_t& bytes) {
+  auto best = blocks_.end();
+  for (auto it = blocks_.begin(); it != blocks_.end(); ++it)
+    if (it->bytes >= bytes && (best == blocks_.end() || it->bytes < best->bytes)) best = it;
+  if (best == blocks_.end()) return ::operator new(bytes);
+  void* memory = best->memory;
+  bytes = best->bytes;
+  blockBytes_ -= bytes;
+  blocks_.erase(best);
+  return memory;
+}
+
+void Heap::giveBlock(void* block, std::size_t bytes) noexcept {
+  // Called from destructors: a list that cannot grow frees the block.
+  try {
+    blocks_.push_back(Block{block, bytes, stats_.collections});
+  } catch (const std::bad_alloc&) {
+    ::operator delete(block);
+    return;
+  }
+  blockBytes_ += bytes;
+  // Between collections, buffers that growing arrays leave behind are kept
+  // up to what is alive.
+  trimBlocks(std::max(kMinThreshold, stats_.liveBytes));
+}
+
+void Heap::trimBlocks(std::size_t keep) {
+  std::size_t drop = 0;
+  while (blockBytes_ > keep) {
+    ::operator delete(blocks_[drop].memory);
+    blockBytes_ -= blocks_[drop].bytes;
+    ++drop;
+  }
+  blocks_.erase(blocks_.begin(), blocks_.begin() + static_cast<std::ptrdiff_t>(drop));
+}
+
+void Heap::sweepBlocks() {
+  // What no array took since the collection before goes back. Of the
+  // rest, the largest blocks are kept, up to what the heap may grow by
+  // before the next collection or twice the largest block: the buffers of
+  // arrays that just died are what the next arrays of their size want.
+  std::size_t largest = 0;
+  std::erase_if(blocks_, [&](const Block& b) {
+    if (b.cycle + 2 <= stats_.collections) {
+      ::operator delete(b.memory);
+      blockBytes_ -= b.bytes;
+      return true;
+    }
+    largest = std::max(largest, b.bytes);
+    return false;
+  });
+  std::sort(blocks_.begin(), blocks_.end(), [](const Block& a, const Block& b) { return a.bytes < b.bytes; });
+  trimBlocks(std::max(stats_.threshold, 2 * largest));
+}
+
 void Heap::sweep() {
   std::size_t live = 0;
   std::size_t cells = 0;
@@ -208,6 +263,7 @@ void Heap::sweep() {
   stats_.threshold = std::max(kMinThreshold, live);
   ++stats_.collections;
   finalizeAndFreeDead();
+  sweepBlocks();
 }
 
 void Heap::clearMarks() {
@@ -247,6 +303,7 @@ void Heap::releaseAll() {
   }
   for (Chunk* c : spare_) Chunk::release(c);
   spare_.clear();
+  trimBlocks(0);
   chunksInUse_ = 0;
   stats_.liveBytes = 0;
   stats_.cells = 0;

@@ -68,6 +68,19 @@ public:
 
   bool collectionDue() const { return stats_.allocatedSince >= stats_.threshold; }
 
+  // Large element buffers. An array's buffer dies with the array, at a
+  // collection, often just before another array grows to the same size:
+  // the heap keeps such blocks for the next one, as it keeps empty chunks.
+  // Memory from the system is faulted in page by page on first use, which
+  // costs more than filling it. A block no array took by the collection
+  // after the one that freed it goes back to the system.
+  static constexpr std::size_t kBlockFrom = 64 * 1024;
+  // A block of at least `bytes` bytes (at least kBlockFrom): a kept one
+  // when one is large enough, else a new one; `bytes` becomes its size.
+  void* takeBlock(std::size_t& bytes);
+  // Takes back a block from takeBlock, of that size.
+  void giveBlock(void* block, std::size_t bytes) noexcept;
+
   // Cells whose death is observable (live native instances with data).
   void addFinalisable() { ++finalisable_; }
   void removeFinalisable() { --finalisable_; }
@@ -119,6 +132,10 @@ private:
   void takeAll();
   void sweepChunks(std::uint8_t sizeClass, std::size_t& live, std::size_t& cells);
   void trimSpareChunks();
+  // Frees kept blocks from the front of the list until at most `keep`
+  // bytes are kept.
+  void trimBlocks(std::size_t keep);
+  void sweepBlocks();
 
   // Per size class: its chunks, and where the search for a free slot
   // resumes (slots before it are in use until the next sweep).
@@ -135,6 +152,13 @@ private:
   // Cells found dead with finalisers to run; kept between sweeps so that
   // a sweep seldom allocates.
   std::vector<Cell*> dead_;
+  struct Block {
+    void* memory;
+    std::size_t bytes;
+    std::uint64_t cycle;  // collections before it was kept
+  };
+  std::vector<Block> blocks_;  // oldest first between collections, smallest first after one
+  std::size_t blockBytes_ = 0;
   std::size_t finalisable_ = 0;
   bool finalizing_ = false;
   HeapStats stats_{0, 0, kMinThreshold, 0, 0, 0};

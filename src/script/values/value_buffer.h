@@ -1,17 +1,17 @@
 #pragma once
-// A growable run of Values that grows with realloc. A large buffer then
-// usually grows where it lies (the system remaps or extends it) instead of
-// being copied to fresh memory whose every page faults in anew: arrays are
-// mostly filled by appending, and a vector's copy-and-free made the kernel's
-// page handling the larger part of such a loop.
+// A growable run of Values. Small runs grow with realloc; large ones take
+// blocks from the heap, which keeps those of dead arrays for the next
+// arrays that grow (see Heap::takeBlock): arrays are mostly filled by
+// appending, and a vector's copy into fresh memory made the kernel's page
+// handling the larger part of such a loop.
 
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <type_traits>
-#include <utility>
 
+#include "script/values/heap.h"
 #include "script/values/value.h"
 
 namespace plumex::script {
@@ -20,10 +20,10 @@ class ValueBuffer {
 public:
   static_assert(std::is_trivially_copyable_v<Value>);
 
-  ValueBuffer() = default;
+  explicit ValueBuffer(Heap& heap) : heap_(heap) {}
   ValueBuffer(const ValueBuffer&) = delete;
   ValueBuffer& operator=(const ValueBuffer&) = delete;
-  ~ValueBuffer() { std::free(data_); }
+  ~ValueBuffer() { release(); }
 
   std::size_t size() const { return size_; }
   std::size_t capacity() const { return capacity_; }
@@ -82,14 +82,29 @@ private:
     if (c < n) c = n;
     reallocate(c);
   }
+  bool inBlock() const { return capacity_ * sizeof(Value) >= Heap::kBlockFrom; }
   void reallocate(std::size_t c) {
     if (c > static_cast<std::size_t>(-1) / sizeof(Value)) throw std::bad_alloc();
-    void* p = std::realloc(data_, c * sizeof(Value));
-    if (!p) throw std::bad_alloc();
-    data_ = static_cast<Value*>(p);
-    capacity_ = c;
+    std::size_t bytes = c * sizeof(Value);
+    if (bytes < Heap::kBlockFrom) {
+      void* p = std::realloc(data_, bytes);
+      if (!p) throw std::bad_alloc();
+      data_ = static_cast<Value*>(p);
+      capacity_ = c;
+      return;
+    }
+    auto* block = static_cast<Value*>(heap_.takeBlock(bytes));
+    if (size_ > 0) std::memcpy(static_cast<void*>(block), data_, size_ * sizeof(Value));
+    release();
+    data_ = block;
+    capacity_ = bytes / sizeof(Value);
+  }
+  void release() {
+    if (inBlock()) heap_.giveBlock(data_, capacity_ * sizeof(Value));
+    else std::free(data_);
   }
 
+  Heap& heap_;
   Value* data_ = nullptr;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;

@@ -145,6 +145,48 @@ TEST_F(Arrays, IndexReadsAndWritesMapKeysTheSameWay) {
   EXPECT_TRUE(readArrayElement(e, *a, Value::integer(2)).is(Kind::Undefined));
 }
 
+TEST_F(Arrays, LargeBuffersOfDeadArraysServeTheNextOnes) {
+  // A dead array's buffer goes back to the heap at a collection and the
+  // next array that grows takes it: what it reads is what it wrote, holes
+  // included, never what the dead array held.
+  const Atom name = e.intern(u"held");
+  ArrayRecord* first = newArray(e);
+  e.global(name) = Value::array(first);
+  for (std::uint64_t i = 0; i < 60000; ++i) first->set(e.heap(), i, Value::integer(7));
+  const Value* firstStorage = first->get(0);
+  e.global(name) = Value::undefined();
+  e.collectGarbage();
+
+  ArrayRecord* next = newArray(e);
+  e.global(name) = Value::array(next);
+  for (std::uint64_t i = 0; i < 40000; ++i) next->set(e.heap(), i, Value::integer(static_cast<std::int64_t>(i)));
+  next->set(e.heap(), 50000, Value::integer(-1));  // the dense part grows over holes
+  next->length = 50001;
+  next->offset(e.heap(), 2);                        // every element moves up
+  next->removeShift(e.heap(), 100);
+  for (std::uint64_t i = 0; i <= 40000; ++i) {
+    const Value* v = next->get(i);
+    if (i < 2) {
+      ASSERT_EQ(v, nullptr) << i;
+      continue;
+    }
+    ASSERT_NE(v, nullptr) << i;
+    ASSERT_EQ(v->integerValue(), static_cast<std::int64_t>(i < 100 ? i - 2 : i - 1)) << i;
+  }
+  EXPECT_EQ(next->get(40001), nullptr);
+  EXPECT_EQ(next->get(50000), nullptr);
+  ASSERT_NE(next->get(50001), nullptr);
+  EXPECT_EQ(next->get(50001)->integerValue(), -1);
+  EXPECT_EQ(next->storedCount(), 40000u);
+  // The dead array's last buffer was the one of the right size.
+  EXPECT_EQ(next->get(2), firstStorage + 2);
+
+  // An engine ending with kept blocks and live large arrays frees both.
+  ArrayRecord* other = newArray(e);
+  e.global(e.intern(u"other")) = Value::array(other);
+  for (std::uint64_t i = 0; i < 20000; ++i) other->set(e.heap(), i, Value::null());
+}
+
 TEST_F(Arrays, RandomOperationsAgreeWithAModel) {
   ArrayRecord* a = newArray(e);
   std::map<std::uint64_t, std::int64_t> model;
