@@ -19,11 +19,20 @@ class Tracer {
 public:
   void mark(Cell* cell);
   void mark(const Value& v) {
-    if (v.refersToHeap()) mark(static_cast<Cell*>(v.u.p));
+    if (v.is(Kind::String)) markString(v.u.p);
+    else if (v.refersToHeap()) mark(static_cast<Cell*>(v.u.p));
   }
   void drain();
+  // Forgets what a mark phase that could not finish left to trace.
+  void reset() { gray_.clear(); }
 
 private:
+  // Strings are most of what arrays hold and nearly never have a table:
+  // they are marked without a trip through the worklist.
+  void markString(void* record);
+
+  // Kept between collections: it grows to the widest array once, not at
+  // every collection.
   std::vector<Cell*> gray_;
 };
 

@@ -124,13 +124,13 @@ void Engine::markRoots(Tracer& t) {
 }
 
 void Engine::collectGarbage() {
-  Tracer t;
   try {
-    markRoots(t);
-    t.drain();
+    markRoots(tracer_);
+    tracer_.drain();
   } catch (...) {
     // A marked cell whose children were never traced would hide them
     // from the next collection.
+    tracer_.reset();
     heap_.clearMarks();
     throw;
   }

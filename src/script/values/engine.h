@@ -176,6 +176,7 @@ private:
   void* hostWord_;
   std::uint32_t flags_;
   Heap heap_;
+  Tracer tracer_;
   AtomTable atoms_;
   std::vector<Value> globals_;
   std::vector<Value> constants_;

@@ -17,15 +17,44 @@ std::size_t inlineOffset() { return (sizeof(StringRecord) + alignof(char16_t) - 
 constexpr std::uint32_t kShareFrom = 64;
 
 // The buffer of Shared strings: units [0, used) are written, and every
-// string using it is a prefix of them. Freed with its last string.
+// string using it is a prefix of them. Freed with its last string; a
+// large one is a block of the heap's (see Heap::takeBlock), so that the
+// next string built to that size finds its memory already in place.
 struct SharedChars {
   std::uint32_t refs;
   std::uint32_t used;
+  Heap* blockOf;  // the heap it came from, or null: from operator new
+
   char16_t* data() { return reinterpret_cast<char16_t*>(this + 1); }
   static SharedChars* of(const char16_t* chars) {
     return reinterpret_cast<SharedChars*>(const_cast<char16_t*>(chars)) - 1;
   }
   static std::size_t bytes(std::uint32_t capacity) { return sizeof(SharedChars) + std::size_t{capacity} * sizeof(char16_t); }
+
+  // A buffer with room for at least `capacity` units (more when a kept
+  // block is larger), which becomes the room it has.
+  static SharedChars* make(Heap& heap, std::uint32_t& capacity) {
+    std::size_t size = bytes(capacity);
+    SharedChars* block;
+    if (size < Heap::kBlockFrom) {
+      block = static_cast<SharedChars*>(::operator new(size));
+      block->blockOf = nullptr;
+    } else {
+      block = static_cast<SharedChars*>(heap.takeBlock(size));
+      block->blockOf = &heap;
+      capacity = static_cast<std::uint32_t>(
+          std::min<std::size_t>(StringRecord::kMaxLength, (size - sizeof(SharedChars)) / sizeof(char16_t)));
+    }
+    return block;
+  }
+  // Drops one string's use; the last one frees the buffer (of `capacity`
+  // units, the room make gave).
+  static void release(const char16_t* chars, std::uint32_t capacity) {
+    SharedChars* block = of(chars);
+    if (--block->refs > 0) return;
+    if (block->blockOf) block->blockOf->giveBlock(block, bytes(capacity));
+    else ::operator delete(block);
+  }
 };
 
 } // namespace
@@ -38,10 +67,7 @@ StringRecord::StringRecord(const char16_t* chars, std::uint32_t length, std::uin
 
 StringRecord::~StringRecord() {
   if (storage_ == Storage::Owned) delete[] chars_;
-  if (storage_ == Storage::Shared) {
-    SharedChars* block = SharedChars::of(chars_);
-    if (--block->refs == 0) ::operator delete(block);
-  }
+  if (storage_ == Storage::Shared) SharedChars::release(chars_, capacity_);
 }
 
 StringRecord* StringRecord::concat(Heap& heap, const StringRecord& a, std::u16string_view b) {
@@ -63,21 +89,20 @@ StringRecord* StringRecord::concat(Heap& heap, const StringRecord& a, std::u16st
   // bounded number of times; any other result (a prefix joined to many
   // different texts, say) takes only what it holds.
   const bool growing = a.storage_ == Storage::Shared && SharedChars::of(a.chars_)->used == a.length_;
-  const auto capacity = growing
+  auto capacity = growing
       ? static_cast<std::uint32_t>(std::min<std::uint64_t>(kMaxLength, std::uint64_t{total} * 2))
       : total;
-  auto* block = static_cast<SharedChars*>(::operator new(SharedChars::bytes(capacity)));
-  block->refs = 0;
+  SharedChars* block = SharedChars::make(heap, capacity);
+  block->refs = 1;
   block->used = total;
   std::copy(b.begin(), b.end(), std::copy_n(a.chars_, a.length_, block->data()));
   StringRecord* s;
   try {
     s = heap.make<StringRecord>(block->data(), total, capacity, Storage::Shared);
   } catch (...) {
-    ::operator delete(block);
+    SharedChars::release(block->data(), capacity);
     throw;
   }
-  block->refs = 1;
   heap.charge(SharedChars::bytes(capacity));
   return s;
 }
@@ -85,8 +110,7 @@ StringRecord* StringRecord::concat(Heap& heap, const StringRecord& a, std::u16st
 void StringRecord::unshare(Heap& heap) {
   auto* own = new char16_t[capacity_];
   std::copy_n(chars_, length_, own);
-  SharedChars* block = SharedChars::of(chars_);
-  if (--block->refs == 0) ::operator delete(block);
+  SharedChars::release(chars_, capacity_);
   chars_ = own;
   storage_ = Storage::Owned;
   heap.charge(std::size_t{capacity_} * sizeof(char16_t));
@@ -143,6 +167,13 @@ void StringRecord::setUnit(Heap& heap, std::uint32_t index, char16_t unit) {
 }
 
 void StringRecord::trace(Tracer& t) { t.mark(table_); }
+
+void Tracer::markString(void* record) {
+  auto* s = static_cast<StringRecord*>(record);
+  if (s->marked_) return;
+  s->marked_ = true;
+  mark(s->table());
+}
 
 std::size_t StringRecord::byteSize() const {
   switch (storage_) {
