@@ -260,7 +260,7 @@ void Heap::sweep() {
   stats_.liveBytes = live;
   stats_.cells = cells;
   stats_.allocatedSince = 0;
-  stats_.threshold = std::max(kMinThreshold, live);
+  stats_.threshold = std::max(kMinThreshold, live / 4);
   ++stats_.collections;
   finalizeAndFreeDead();
   sweepBlocks();

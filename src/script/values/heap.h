@@ -1,6 +1,10 @@
 #pragma once
 // The engine heap: a non-moving mark and sweep collector, and pacing that
-// lets the heap double before the next collection is due.
+// lets the heap grow by a quarter of what is alive (at least
+// kMinThreshold) before the next collection is due. Tighter pacing costs
+// more marking, but less memory to fault in and to walk: on the
+// benchmark programs it was no slower than letting the heap double, and
+// peaks fell by a fifth to a third.
 
 #include <cstddef>
 #include <cstdint>
@@ -111,8 +115,8 @@ public:
   static constexpr std::size_t kLargestPooled = 256;
   static constexpr std::size_t kChunkBytes = 64 * 1024;
   // A sweep keeps empty chunks, for any size class, up to as many as are
-  // in use and at least this many: the heap grows that much again before
-  // the next collection, and chunks given back to the system would come
+  // in use and at least this many: programs that make and drop many cells
+  // need them again soon, and chunks given back to the system would come
   // back as fresh mappings, each page faulted in anew.
   static constexpr std::size_t kMinSpareChunks = kMinThreshold / kChunkBytes;
 
