@@ -28,7 +28,7 @@ struct HeapStats {
 
 class Heap {
 public:
-  static constexpr std::size_t kMinThreshold = 2097152;
+  static constexpr std::size_t kMinThreshold = 1048576;
 
   Heap() = default;
   Heap(const Heap&) = delete;
