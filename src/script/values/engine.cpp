@@ -127,14 +127,15 @@ void Engine::collectGarbage() {
   try {
     markRoots(tracer_);
     tracer_.drain();
+    heap_.sweep();
   } catch (...) {
     // A marked cell whose children were never traced would hide them
-    // from the next collection.
+    // from the next collection. (A sweep fails only before it changes
+    // anything.)
     tracer_.reset();
     heap_.clearMarks();
     throw;
   }
-  heap_.sweep();
 }
 
 bool Engine::collectIfDue() {

@@ -129,6 +129,7 @@ void Heap::freeCell(void* memory, std::uint8_t sizeClass) {
 }
 
 void Heap::destroy(Cell* cell) {
+  finalizableCells_ -= cell->finalizable_;
   const std::uint8_t sizeClass = cell->sizeClass_;
   cell->~Cell();
   freeCell(cell, sizeClass);
@@ -183,25 +184,33 @@ void Heap::trimSpareChunks() {
 }
 
 void* Heap::takeBlock(std::size_t& bytes) {
+  // The smallest kept block that fits, unless it is much larger than asked
+  // for: a small buffer would hold memory that a large one wants.
   auto best = blocks_.end();
   for (auto it = blocks_.begin(); it != blocks_.end(); ++it)
-    if (it->bytes >= bytes && (best == blocks_.end() || it->bytes < best->bytes)) best = it;
+    if (it->bytes >= bytes && it->bytes / 4 <= bytes && (best == blocks_.end() || it->bytes < best->bytes)) best = it;
   if (best == blocks_.end()) return ::operator new(bytes);
   void* memory = best->memory;
   bytes = best->bytes;
   blockBytes_ -= bytes;
   blocks_.erase(best);
+  unpoison(memory, bytes);
   return memory;
 }
 
 void Heap::giveBlock(void* block, std::size_t bytes) noexcept {
   // Called from destructors: a list that cannot grow frees the block.
   try {
-    blocks_.push_back(Block{block, bytes, stats_.collections});
+    // Smallest first: the large ones, the dearest to fault in anew, go last.
+    const auto at = std::upper_bound(blocks_.begin(), blocks_.end(), bytes,
+                                     [](std::size_t n, const Block& b) { return n < b.bytes; });
+    blocks_.insert(at, Block{block, bytes, stats_.collections});
   } catch (const std::bad_alloc&) {
     ::operator delete(block);
     return;
   }
+  // Kept memory belongs to nothing: a use of a dead buffer is caught.
+  poison(block, bytes);
   blockBytes_ += bytes;
   // Between collections, buffers that growing arrays leave behind are kept
   // up to what is alive.
@@ -211,6 +220,7 @@ void Heap::giveBlock(void* block, std::size_t bytes) noexcept {
 void Heap::trimBlocks(std::size_t keep) {
   std::size_t drop = 0;
   while (blockBytes_ > keep) {
+    unpoison(blocks_[drop].memory, blocks_[drop].bytes);
     ::operator delete(blocks_[drop].memory);
     blockBytes_ -= blocks_[drop].bytes;
     ++drop;
@@ -226,6 +236,7 @@ void Heap::sweepBlocks() {
   std::size_t largest = 0;
   std::erase_if(blocks_, [&](const Block& b) {
     if (b.cycle + 2 <= stats_.collections) {
+      unpoison(b.memory, b.bytes);
       ::operator delete(b.memory);
       blockBytes_ -= b.bytes;
       return true;
@@ -233,7 +244,6 @@ void Heap::sweepBlocks() {
     largest = std::max(largest, b.bytes);
     return false;
   });
-  std::sort(blocks_.begin(), blocks_.end(), [](const Block& a, const Block& b) { return a.bytes < b.bytes; });
   trimBlocks(std::max(stats_.threshold, 2 * largest));
 }
 
@@ -241,6 +251,8 @@ void Heap::sweep() {
   std::size_t live = 0;
   std::size_t cells = 0;
   dead_.clear();
+  // Nothing below may fail: empty chunks need room on the spare list.
+  spare_.reserve(spare_.size() + chunksInUse_);
   for (std::uint8_t sizeClass = 1; sizeClass < kClasses; ++sizeClass) sweepChunks(sizeClass, live, cells);
   trimSpareChunks();
   auto kept = large_.begin();
@@ -322,8 +334,9 @@ void Heap::finalizeAndFreeDead() {
       if (c->finalizeOrder() == order) c->finalize(*this);
   if (outer) finalizing_ = false;
   for (Cell* c : dead) destroy(c);
+  // Keep the larger room: finalisers that made cells grew the other list.
   dead.clear();
-  if (dead_.empty()) dead_.swap(dead);  // keep the capacity for the next sweep
+  if (dead.capacity() > dead_.capacity()) dead_.swap(dead);
 }
 
 } // namespace plumex::script

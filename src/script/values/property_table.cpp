@@ -67,9 +67,9 @@ void PropertyTable::reserve(Engine& engine, std::size_t n) {
   if (n <= capacity_) return;
   // Named slots have no limit but memory; a count past 32 bits would not
   // be one either.
-  if (n > 0x7FFFFFFF) throw std::bad_alloc();
-  const std::size_t grown = std::max<std::size_t>({n, std::size_t{capacity_} * 2, 4});
   const std::size_t slotBytes = sizeof(Value) + sizeof(Atom);
+  const std::size_t grown = std::max<std::size_t>({n, std::size_t{capacity_} * 2, 4});
+  if (n > 0x7FFFFFFF || grown > static_cast<std::size_t>(-1) / slotBytes) throw std::bad_alloc();
   auto* block = static_cast<Value*>(std::malloc(grown * slotBytes));
   if (!block) throw std::bad_alloc();
   Atom* newAtoms = reinterpret_cast<Atom*>(block + grown);
@@ -160,6 +160,8 @@ void PropertyTable::set(Engine& engine, Atom atom, Value v) {
 }
 
 std::uint32_t PropertyTable::takeSlot(Engine& engine, Atom atom) {
+  // Whatever may fail for want of memory comes before the table changes,
+  // or is undone: a name half stored would be listed but not found.
   forgetCursor();
   std::uint32_t s;
   if (extra_ && extra_->deleted > 0) {
@@ -168,20 +170,33 @@ std::uint32_t PropertyTable::takeSlot(Engine& engine, Atom atom) {
     while (atoms()[--s] != kDeletedSlot) {}
     atoms()[s] = atom;
     --extra_->deleted;
-  } else {
-    reserve(engine, std::size_t{count_} + 1);
-    s = count_++;
-    atoms()[s] = atom;
-    values_[s] = Value::undefined();
-    // A table that outgrew its cell tells its prototype how many names it
-    // came to, so that the next tables made over it get room enough.
-    if (count_ > inlineRoom_ && count_ <= kMaxInlineSlots)
-      if (PropertyTable* p = prototype()) {
-        Extra& x = p->extra(engine);
-        x.instanceRoom = std::max(x.instanceRoom, count_);
-      }
+    try {
+      indexSlot(engine, s);
+    } catch (...) {
+      atoms()[s] = kDeletedSlot;
+      ++extra_->deleted;
+      throw;
+    }
+    return s;
   }
-  indexSlot(engine, s);
+  // A table that outgrows its cell tells its prototype how many names it
+  // came to, so that the next tables made over it get room enough.
+  const std::uint32_t needed = count_ + 1;
+  if (needed > inlineRoom_ && needed <= kMaxInlineSlots)
+    if (PropertyTable* p = prototype()) {
+      Extra& x = p->extra(engine);
+      x.instanceRoom = std::max(x.instanceRoom, needed);
+    }
+  reserve(engine, needed);
+  s = count_++;
+  atoms()[s] = atom;
+  values_[s] = Value::undefined();
+  try {
+    indexSlot(engine, s);
+  } catch (...) {
+    --count_;
+    throw;
+  }
   return s;
 }
 
@@ -219,12 +234,13 @@ void PropertyTable::rebuildIndex() {
 }
 
 void PropertyTable::clearSlot(Engine& engine, std::uint32_t s) {
+  Extra& x = extra(engine);
   forgetCursor();
   // The slot stays where it is; its index entry goes stale and no longer
   // matches any name.
   atoms()[s] = kDeletedSlot;
   values_[s] = Value::undefined();
-  ++extra(engine).deleted;
+  ++x.deleted;
   if (static_cast<std::int32_t>(s) == protoSlot_) protoSlot_ = -1;
 }
 
@@ -296,9 +312,13 @@ bool PropertyTable::nameAt(Engine& engine, std::uint32_t n, Value& out) const {
   for (; s < count_; ++s) {
     if (names[s] < 0) continue;
     if (++name == n) {
-      Extra& x = extra(engine);
-      x.cursorName = static_cast<std::int32_t>(name);
-      x.cursorSlot = static_cast<std::int32_t>(s);
+      // Small tables are walked from the start each step; larger ones
+      // remember where the step ended, so that for-in stays linear.
+      if (count_ > kLinearLimit) {
+        Extra& x = extra(engine);
+        x.cursorName = static_cast<std::int32_t>(name);
+        x.cursorSlot = static_cast<std::int32_t>(s);
+      }
       out = copyString(engine, engine.atoms().name(names[s]));
       return true;
     }

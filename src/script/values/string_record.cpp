@@ -108,10 +108,13 @@ StringRecord* StringRecord::concat(Heap& heap, const StringRecord& a, std::u16st
 }
 
 void StringRecord::unshare(Heap& heap) {
-  auto* own = new char16_t[capacity_];
+  // Its own units, as many as it holds: the shared buffer's room was for
+  // the string being built, not for this one.
+  auto* own = new char16_t[std::max<std::uint32_t>(1, length_)];
   std::copy_n(chars_, length_, own);
   SharedChars::release(chars_, capacity_);
   chars_ = own;
+  capacity_ = std::max<std::uint32_t>(1, length_);
   storage_ = Storage::Owned;
   heap.charge(std::size_t{capacity_} * sizeof(char16_t));
 }
