@@ -186,10 +186,9 @@ void Heap::trimSpareChunks() {
 void* Heap::takeBlock(std::size_t& bytes) {
   // The smallest kept block that fits, unless it is much larger than asked
   // for: a small buffer would hold memory that a large one wants.
-  auto best = blocks_.end();
-  for (auto it = blocks_.begin(); it != blocks_.end(); ++it)
-    if (it->bytes >= bytes && it->bytes / 4 <= bytes && (best == blocks_.end() || it->bytes < best->bytes)) best = it;
-  if (best == blocks_.end()) return ::operator new(bytes);
+  const auto best = std::lower_bound(blocks_.begin(), blocks_.end(), bytes,
+                                     [](const Block& b, std::size_t n) { return b.bytes < n; });
+  if (best == blocks_.end() || best->bytes / 4 > bytes) return ::operator new(bytes);
   void* memory = best->memory;
   bytes = best->bytes;
   blockBytes_ -= bytes;
